@@ -1,0 +1,26 @@
+#pragma once
+// The subcommands of moviehost-client. Each takes the words after its name and returns
+// the program's exit status; moviehostClientMain.cpp lists them.
+
+#include <string>
+#include <vector>
+
+namespace bridge::client {
+
+struct CommandLine {
+    std::vector<std::string> words;
+    std::string moviehostPath; // empty: beside this program
+};
+
+using CommandProcedure = int (*)(const CommandLine& commandLine);
+
+struct ClientCommand {
+    const char* name;
+    const char* usage;
+    CommandProcedure run;
+};
+
+// codecs: prints the codec type names one per line.
+int runCodecsCommand(const CommandLine& commandLine);
+
+} // namespace bridge::client

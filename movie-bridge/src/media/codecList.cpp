@@ -1,0 +1,99 @@
+#include "codecList.h"
+
+#include <array>
+#include <string_view>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/log.h>
+#include <libavutil/pixdesc.h>
+}
+
+namespace bridge {
+
+namespace {
+
+// Encoders that drive a device rather than the processor. Some do not set
+// AV_CODEC_CAP_HARDWARE, so their name families are listed as well.
+bool isHardwareEncoder(const AVCodec* codec) {
+    if ((codec->capabilities & AV_CODEC_CAP_HARDWARE) != 0 || avcodec_get_hw_config(codec, 0) != nullptr) {
+        return true;
+    }
+    constexpr std::array<std::string_view, 10> deviceSuffixes{
+        "_nvenc", "_vaapi", "_qsv", "_v4l2m2m", "_omx", "_amf", "_videotoolbox", "_mf", "_vulkan", "_mediacodec"};
+    const std::string_view name = codec->name;
+    for (const auto suffix : deviceSuffixes) {
+        if (name.ends_with(suffix)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The writer hands encoders frames in memory, so an encoder that takes only device frames
+// is of no use even where its device exists.
+AVPixelFormat softwarePixelFormat(const AVCodec* codec) {
+    for (const AVPixelFormat* format = codec->pix_fmts; format != nullptr && *format != AV_PIX_FMT_NONE; ++format) {
+        const AVPixFmtDescriptor* descriptor = av_pix_fmt_desc_get(*format);
+        if (descriptor != nullptr && (descriptor->flags & AV_PIX_FMT_FLAG_HWACCEL) == 0) {
+            return *format;
+        }
+    }
+    return AV_PIX_FMT_NONE;
+}
+
+// Opening the encoder is what fails without its device (no GPU, no driver, no /dev node),
+// and it fails fast; a small frame size keeps a successful open cheap.
+bool hardwareEncoderOpens(const AVCodec* codec) {
+    const AVPixelFormat format = softwarePixelFormat(codec);
+    if (format == AV_PIX_FMT_NONE) {
+        return false;
+    }
+    AVCodecContext* context = avcodec_alloc_context3(codec);
+    if (context == nullptr) {
+        return false;
+    }
+    context->width = 256;
+    context->height = 256;
+    context->pix_fmt = format;
+    context->time_base = AVRational{1, 25};
+    context->framerate = AVRational{25, 1};
+
+    const int logLevel = av_log_get_level();
+    av_log_set_level(AV_LOG_QUIET);
+    const bool opened = avcodec_open2(context, codec, nullptr) == 0;
+    av_log_set_level(logLevel);
+    avcodec_free_context(&context);
+    return opened;
+}
+
+} // namespace
+
+std::optional<std::vector<std::string>> listMovieEncoderNames() {
+    const AVOutputFormat* movMuxer = av_guess_format("mov", nullptr, nullptr);
+    if (movMuxer == nullptr) {
+        return std::nullopt;
+    }
+    std::vector<std::string> names;
+    void* iteration = nullptr;
+    while (const AVCodec* codec = av_codec_iterate(&iteration)) {
+        if (codec->type != AVMEDIA_TYPE_VIDEO || !av_codec_is_encoder(codec)) {
+            continue;
+        }
+        // Experimental encoders refuse to open without an explicit opt-in the writer never gives.
+        if ((codec->capabilities & AV_CODEC_CAP_EXPERIMENTAL) != 0) {
+            continue;
+        }
+        if (avformat_query_codec(movMuxer, codec->id, FF_COMPLIANCE_NORMAL) != 1) {
+            continue;
+        }
+        if (isHardwareEncoder(codec) && !hardwareEncoderOpens(codec)) {
+            continue;
+        }
+        names.emplace_back(codec->name);
+    }
+    return names;
+}
+
+} // namespace bridge

@@ -1,0 +1,32 @@
+#include "ffmpegEngine.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/avutil.h>
+#include <libavutil/error.h>
+#include <libswscale/swscale.h>
+}
+
+namespace bridge {
+
+long FfmpegEngine::initialize() {
+    const bool sameMajorVersions = AV_VERSION_MAJOR(avformat_version()) == LIBAVFORMAT_VERSION_MAJOR &&
+                                   AV_VERSION_MAJOR(avcodec_version()) == LIBAVCODEC_VERSION_MAJOR &&
+                                   AV_VERSION_MAJOR(avutil_version()) == LIBAVUTIL_VERSION_MAJOR &&
+                                   AV_VERSION_MAJOR(swscale_version()) == LIBSWSCALE_VERSION_MAJOR;
+    if (!sameMajorVersions) {
+        return AVERROR(ELIBBAD);
+    }
+    if (av_guess_format("mov", nullptr, nullptr) == nullptr) {
+        return AVERROR_MUXER_NOT_FOUND;
+    }
+    return 0;
+}
+
+long FfmpegEngine::enterMovies() {
+    av_log_set_level(AV_LOG_ERROR);
+    return 0;
+}
+
+} // namespace bridge

@@ -1,0 +1,461 @@
+#include "movieReader.h"
+
+#include "movieReaderFrameCache.h"
+#include "movieReaderMovieHeader.h"
+#include "movieReaderPixels.h"
+
+#include <algorithm>
+#include <limits>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/error.h>
+}
+
+namespace bridge::media {
+
+namespace {
+
+std::string errorText(int error) {
+    char text[AV_ERROR_MAX_STRING_SIZE] = {};
+    av_strerror(error, text, sizeof text);
+    return text;
+}
+
+struct FormatCloser {
+    void operator()(AVFormatContext* format) const { avformat_close_input(&format); }
+};
+struct CodecCloser {
+    void operator()(AVCodecContext* codec) const { avcodec_free_context(&codec); }
+};
+struct PacketFreer {
+    void operator()(AVPacket* packet) const { av_packet_free(&packet); }
+};
+struct FrameFreer {
+    void operator()(AVFrame* frame) const { av_frame_free(&frame); }
+};
+
+using FormatPtr = std::unique_ptr<AVFormatContext, FormatCloser>;
+using CodecPtr = std::unique_ptr<AVCodecContext, CodecCloser>;
+using PacketPtr = std::unique_ptr<AVPacket, PacketFreer>;
+using FramePtr = std::unique_ptr<AVFrame, FrameFreer>;
+
+constexpr std::uint32_t tmcdTag = MKTAG('t', 'm', 'c', 'd');
+
+// A video sample: its presentation time on the stream's time base and its movie time.
+struct Sample {
+    std::int64_t pts;
+    TimeValue time;
+};
+
+// A key frame to seek to: found by presentation time, reached by decode time.
+struct KeyFrame {
+    std::int64_t pts;
+    std::int64_t dts;
+};
+
+std::int64_t presentationTime(const AVFrame& frame) {
+    return frame.pts != AV_NOPTS_VALUE ? frame.pts : frame.best_effort_timestamp;
+}
+
+} // namespace
+
+struct MovieReader::Engine {
+    std::string path;
+    FormatPtr format;
+    CodecPtr decoder;
+    AVStream* video = nullptr;
+    AVStream* timecodeStream = nullptr;
+    std::optional<TimecodeDefinition> timecodeDefinition;
+    std::int64_t timecodeStart = 0;
+
+    MovieBox box;
+    TimeValue timeScale = 0;
+    TimeValue duration = 0;
+    std::vector<Sample> samples;
+    std::vector<TimeValue> sampleTimes;
+    std::vector<KeyFrame> keyFrames;
+
+    PacketPtr packet{av_packet_alloc()};
+    FramePtr received{av_frame_alloc()};
+    // The last picture taken from the decoder outside the cache, and its sample index.
+    FramePtr current{av_frame_alloc()};
+    std::optional<std::size_t> currentIndex;
+    FrameCache cache;
+    std::unique_ptr<BottomUpBgraConverter> converter;
+
+    // Where decoding stands: the samples after `position` come next without a seek, as long
+    // as no key frame lies between. Empty when the decoder must seek first.
+    std::optional<std::ptrdiff_t> position;
+    bool draining = false;
+    // A packet read but not yet taken by the decoder.
+    bool packetPending = false;
+
+    Engine(const std::string& moviePath, std::size_t cacheBytes) : path(moviePath), cache(cacheBytes) {}
+
+    [[noreturn]] void fail(const std::string& why) const {
+        throw MovieOpenError("cannot read movie \"" + path + "\": " + why);
+    }
+
+    void open();
+    void openDecoder();
+    void findTimecodeTrack();
+    void buildFrameTable();
+    void readMovieTimes();
+
+    std::size_t sampleAt(TimeValue time) const;
+    std::size_t keyFrameSampleFor(std::size_t index) const;
+    const AVFrame* frameFor(std::size_t index);
+    bool seekTo(std::size_t index);
+    const AVFrame* decodeUntil(std::size_t index, bool keepInCache);
+    bool feedDecoder();
+    std::optional<std::size_t> sampleOfPts(std::int64_t pts) const;
+};
+
+void MovieReader::Engine::open() {
+    if (!packet || !received || !current) {
+        throw std::bad_alloc();
+    }
+    AVFormatContext* raw = nullptr;
+    if (const int error = avformat_open_input(&raw, path.c_str(), nullptr, nullptr); error < 0) {
+        fail(errorText(error));
+    }
+    format.reset(raw);
+    if (const int error = avformat_find_stream_info(format.get(), nullptr); error < 0) {
+        fail("cannot read its stream information: " + errorText(error));
+    }
+    const int videoIndex = av_find_best_stream(format.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    if (videoIndex < 0) {
+        fail("it holds no video track");
+    }
+    video = format->streams[videoIndex];
+    const int width = video->codecpar->width;
+    const int height = video->codecpar->height;
+    if (width <= 0 || height <= 0 || width > std::numeric_limits<std::int16_t>::max() ||
+        height > std::numeric_limits<std::int16_t>::max()) {
+        fail("its video track has an unusable size " + std::to_string(width) + " x " + std::to_string(height));
+    }
+    box = MovieBox{0, 0, static_cast<std::int16_t>(height), static_cast<std::int16_t>(width)};
+
+    openDecoder();
+    findTimecodeTrack();
+    for (unsigned i = 0; i < format->nb_streams; ++i) {
+        if (format->streams[i] != video) {
+            format->streams[i]->discard = AVDISCARD_ALL;
+        }
+    }
+    buildFrameTable();
+    readMovieTimes();
+    converter = std::make_unique<BottomUpBgraConverter>(width, height);
+}
+
+void MovieReader::Engine::openDecoder() {
+    const AVCodec* codec = avcodec_find_decoder(video->codecpar->codec_id);
+    if (codec == nullptr) {
+        fail(std::string("no decoder for its video codec ") + avcodec_get_name(video->codecpar->codec_id));
+    }
+    decoder.reset(avcodec_alloc_context3(codec));
+    if (!decoder) {
+        throw std::bad_alloc();
+    }
+    if (const int error = avcodec_parameters_to_context(decoder.get(), video->codecpar); error < 0) {
+        fail("cannot set up its video decoder: " + errorText(error));
+    }
+    decoder->pkt_timebase = video->time_base;
+    // As many threads as the ffmpeg command would use for the same file.
+    decoder->thread_count = 0;
+    if (const int error = avcodec_open2(decoder.get(), codec, nullptr); error < 0) {
+        fail(std::string("cannot open the ") + codec->name + " decoder: " + errorText(error));
+    }
+}
+
+void MovieReader::Engine::findTimecodeTrack() {
+    for (unsigned i = 0; i < format->nb_streams; ++i) {
+        AVStream* stream = format->streams[i];
+        if (stream->codecpar->codec_tag != tmcdTag) {
+            continue;
+        }
+        timecodeStream = stream;
+        timecodeDefinition = parseTimecodeDescription(
+            stream->codecpar->extradata, static_cast<std::size_t>(std::max(0, stream->codecpar->extradata_size)));
+        // FFmpeg reads the track's first sample, the start frame, into the "timecode" text.
+        const AVDictionaryEntry* start = av_dict_get(stream->metadata, "timecode", nullptr, 0);
+        if (timecodeDefinition && start != nullptr) {
+            timecodeStart = frameNumberOfTimecodeText(start->value, *timecodeDefinition).value_or(0);
+        }
+        return;
+    }
+}
+
+void MovieReader::Engine::buildFrameTable() {
+    std::vector<std::int64_t> presentationTimes;
+    const AVCodecDescriptor* descriptor = avcodec_descriptor_get(video->codecpar->codec_id);
+    const bool reorders = descriptor == nullptr || (descriptor->props & AV_CODEC_PROP_REORDER) != 0;
+    const int indexed = avformat_index_get_entries_count(video);
+    if (!reorders && indexed > 0) {
+        // Without reordering, decode order is presentation order and the index is enough.
+        for (int i = 0; i < indexed; ++i) {
+            const AVIndexEntry* entry = avformat_index_get_entry(video, i);
+            if ((entry->flags & AVINDEX_DISCARD_FRAME) != 0) {
+                continue;
+            }
+            presentationTimes.push_back(entry->timestamp);
+            if ((entry->flags & AVINDEX_KEYFRAME) != 0) {
+                keyFrames.push_back({entry->timestamp, entry->timestamp});
+            }
+        }
+    } else {
+        // The index holds decode times; presentation times need one pass over the packets
+        // (demuxing only, nothing is decoded).
+        while (av_read_frame(format.get(), packet.get()) >= 0) {
+            if (packet->stream_index == video->index && (packet->flags & AV_PKT_FLAG_DISCARD) == 0) {
+                const std::int64_t pts = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
+                if (pts != AV_NOPTS_VALUE) {
+                    presentationTimes.push_back(pts);
+                    if ((packet->flags & AV_PKT_FLAG_KEY) != 0) {
+                        keyFrames.push_back({pts, packet->dts != AV_NOPTS_VALUE ? packet->dts : pts});
+                    }
+                }
+            }
+            av_packet_unref(packet.get());
+        }
+    }
+    if (presentationTimes.empty()) {
+        fail("its video track holds no samples");
+    }
+    std::sort(presentationTimes.begin(), presentationTimes.end());
+    presentationTimes.erase(std::unique(presentationTimes.begin(), presentationTimes.end()), presentationTimes.end());
+    std::sort(keyFrames.begin(), keyFrames.end(), [](const KeyFrame& a, const KeyFrame& b) { return a.pts < b.pts; });
+    if (keyFrames.empty() || keyFrames.front().pts > presentationTimes.front()) {
+        // A stream that marks no key frame at its start still decodes from its beginning.
+        keyFrames.insert(keyFrames.begin(), {presentationTimes.front(), presentationTimes.front()});
+    }
+    samples.reserve(presentationTimes.size());
+    for (const std::int64_t pts : presentationTimes) {
+        samples.push_back({pts, 0});
+    }
+}
+
+void MovieReader::Engine::readMovieTimes() {
+    // The movie's own time scale where the file has a movie header, else the track's.
+    std::uint64_t movieDuration = 0;
+    const auto header = readMovieHeader(path);
+    if (header && header->timeScale <= static_cast<std::uint32_t>(std::numeric_limits<TimeValue>::max())) {
+        timeScale = static_cast<TimeValue>(header->timeScale);
+        movieDuration = header->duration;
+    } else {
+        const AVRational base = video->time_base;
+        timeScale = base.num == 1 && base.den > 0 ? base.den : 600;
+        if (format->duration > 0) {
+            movieDuration = static_cast<std::uint64_t>(av_rescale(format->duration, timeScale, AV_TIME_BASE));
+        } else if (video->duration > 0) {
+            movieDuration = static_cast<std::uint64_t>(av_rescale_q(video->duration, base, AVRational{1, timeScale}));
+        }
+    }
+    duration = static_cast<TimeValue>(std::min<std::uint64_t>(movieDuration, std::numeric_limits<TimeValue>::max()));
+
+    // Movie times of the samples; two samples closer than one tick of the movie's time
+    // scale show as one frame, as they would in any player of the movie.
+    std::vector<Sample> distinct;
+    distinct.reserve(samples.size());
+    for (Sample sample : samples) {
+        const std::int64_t time = av_rescale_q(sample.pts, video->time_base, AVRational{1, timeScale});
+        sample.time = static_cast<TimeValue>(std::clamp<std::int64_t>(time, std::numeric_limits<TimeValue>::min(),
+                                                                      std::numeric_limits<TimeValue>::max()));
+        if (distinct.empty() || sample.time > distinct.back().time) {
+            distinct.push_back(sample);
+        }
+    }
+    samples = std::move(distinct);
+    sampleTimes.reserve(samples.size());
+    for (const Sample& sample : samples) {
+        sampleTimes.push_back(sample.time);
+    }
+}
+
+std::size_t MovieReader::Engine::sampleAt(TimeValue time) const {
+    const auto after = std::upper_bound(sampleTimes.begin(), sampleTimes.end(), time);
+    return after == sampleTimes.begin() ? 0 : static_cast<std::size_t>(after - sampleTimes.begin() - 1);
+}
+
+std::optional<std::size_t> MovieReader::Engine::sampleOfPts(std::int64_t pts) const {
+    const auto at = std::lower_bound(samples.begin(), samples.end(), pts,
+                                     [](const Sample& sample, std::int64_t value) { return sample.pts < value; });
+    if (at == samples.end() || at->pts != pts) {
+        return std::nullopt;
+    }
+    return static_cast<std::size_t>(at - samples.begin());
+}
+
+std::size_t MovieReader::Engine::keyFrameSampleFor(std::size_t index) const {
+    const std::int64_t pts = samples[index].pts;
+    const auto after = std::upper_bound(keyFrames.begin(), keyFrames.end(), pts,
+                                        [](std::int64_t value, const KeyFrame& key) { return value < key.pts; });
+    const KeyFrame& key = after == keyFrames.begin() ? keyFrames.front() : *(after - 1);
+    const auto at = std::lower_bound(samples.begin(), samples.end(), key.pts,
+                                     [](const Sample& sample, std::int64_t value) { return sample.pts < value; });
+    return static_cast<std::size_t>(at - samples.begin());
+}
+
+const AVFrame* MovieReader::Engine::frameFor(std::size_t index) {
+    if (currentIndex == index) {
+        return current.get();
+    }
+    if (const AVFrame* cached = cache.find(index)) {
+        return cached;
+    }
+    const auto wanted = static_cast<std::ptrdiff_t>(index);
+    // Decoding on reaches the same picture as a seek when no key frame lies between, and
+    // costs nothing for the next frame.
+    if (position && wanted > *position && static_cast<std::ptrdiff_t>(keyFrameSampleFor(index)) <= *position + 1) {
+        return decodeUntil(index, false);
+    }
+    if (!seekTo(index)) {
+        return nullptr;
+    }
+    // Keep what is decoded on the way, so that reading backwards finds it.
+    return decodeUntil(index, true);
+}
+
+bool MovieReader::Engine::seekTo(std::size_t index) {
+    const std::size_t keySample = keyFrameSampleFor(index);
+    const std::int64_t pts = samples[keySample].pts;
+    const auto key =
+        std::find_if(keyFrames.begin(), keyFrames.end(), [pts](const KeyFrame& k) { return k.pts == pts; });
+    const std::int64_t target = key != keyFrames.end() ? key->dts : pts;
+    position.reset();
+    if (av_seek_frame(format.get(), video->index, target, AVSEEK_FLAG_BACKWARD) < 0) {
+        return false;
+    }
+    avcodec_flush_buffers(decoder.get());
+    av_packet_unref(packet.get());
+    packetPending = false;
+    draining = false;
+    position = static_cast<std::ptrdiff_t>(keySample) - 1;
+    return true;
+}
+
+bool MovieReader::Engine::feedDecoder() {
+    if (draining) {
+        return false;
+    }
+    while (!packetPending) {
+        if (av_read_frame(format.get(), packet.get()) < 0) {
+            // End of file, or a damaged one: let the decoder give out what it holds.
+            draining = true;
+            avcodec_send_packet(decoder.get(), nullptr);
+            return true;
+        }
+        packetPending = packet->stream_index == video->index;
+        if (!packetPending) {
+            av_packet_unref(packet.get());
+        }
+    }
+    // A decoder that is full keeps the packet for the next call; one that refuses it
+    // (damaged data) skips it, and the next packet may decode.
+    if (avcodec_send_packet(decoder.get(), packet.get()) != AVERROR(EAGAIN)) {
+        av_packet_unref(packet.get());
+        packetPending = false;
+    }
+    return true;
+}
+
+const AVFrame* MovieReader::Engine::decodeUntil(std::size_t index, bool keepInCache) {
+    for (;;) {
+        const int result = avcodec_receive_frame(decoder.get(), received.get());
+        if (result == AVERROR_EOF) {
+            // Drained: the decoder must be flushed by a seek before it decodes again.
+            position.reset();
+            return nullptr;
+        }
+        if (result < 0) {
+            // Wants input, or reported a damaged picture: go on with the next packet.
+            if (!feedDecoder()) {
+                position.reset();
+                return nullptr;
+            }
+            continue;
+        }
+        const auto sample = sampleOfPts(presentationTime(*received));
+        if (!sample) {
+            av_frame_unref(received.get());
+            continue;
+        }
+        position = static_cast<std::ptrdiff_t>(*sample);
+        if (*sample > index) {
+            // The wanted picture never came out; keep this one for the request that follows.
+            cache.insert(*sample, received.get());
+            return nullptr;
+        }
+        if (keepInCache) {
+            cache.insert(*sample, received.get());
+            if (*sample == index) {
+                return cache.find(index);
+            }
+            continue;
+        }
+        if (*sample == index) {
+            av_frame_unref(current.get());
+            av_frame_move_ref(current.get(), received.get());
+            currentIndex = index;
+            return current.get();
+        }
+        av_frame_unref(received.get());
+    }
+}
+
+MovieReader::MovieReader(const std::string& path, std::size_t frameCacheBytes)
+    : _engine(std::make_unique<Engine>(path, frameCacheBytes)) {
+    _engine->open();
+}
+
+MovieReader::~MovieReader() = default;
+
+MovieBox MovieReader::box() const {
+    return _engine->box;
+}
+
+TimeValue MovieReader::timeScale() const {
+    return _engine->timeScale;
+}
+
+TimeValue MovieReader::duration() const {
+    return _engine->duration;
+}
+
+const std::vector<TimeValue>& MovieReader::sampleTimes() const {
+    return _engine->sampleTimes;
+}
+
+const void* MovieReader::timecodeTrack() const {
+    return _engine->timecodeStream;
+}
+
+std::optional<Timecode> MovieReader::timecodeAt(TimeValue time) const {
+    const Engine& e = *_engine;
+    if (!e.timecodeDefinition || e.timecodeDefinition->timeScale <= 0 || e.timecodeDefinition->frameDuration <= 0) {
+        return std::nullopt;
+    }
+    // Frames elapsed since the movie's start, counted from the sample's exact presentation
+    // time; half a tick of the stream's time base absorbs its rounding.
+    const Sample& sample = e.samples[e.sampleAt(time)];
+    const AVRational base = e.video->time_base;
+    const __int128 numerator = static_cast<__int128>(2 * sample.pts + 1) * base.num * e.timecodeDefinition->timeScale;
+    const __int128 denominator = static_cast<__int128>(2) * base.den * e.timecodeDefinition->frameDuration;
+    __int128 elapsed = numerator / denominator;
+    if (numerator % denominator != 0 && (numerator < 0) != (denominator < 0)) {
+        --elapsed;
+    }
+    Timecode timecode;
+    timecode.definition = *e.timecodeDefinition;
+    timecode.record = timecodeRecord(e.timecodeStart + static_cast<std::int64_t>(elapsed), timecode.definition);
+    return timecode;
+}
+
+bool MovieReader::drawFrame(TimeValue time, std::uint8_t* pixels, std::size_t rowStride) {
+    const AVFrame* frame = _engine->frameFor(_engine->sampleAt(time));
+    return frame != nullptr && _engine->converter->convert(*frame, pixels, rowStride);
+}
+
+} // namespace bridge::media

@@ -1,0 +1,97 @@
+#pragma once
+// The media engine's write side: one movie file with one video track, encoded through a
+// compression session, followed by any number of sound tracks of raw samples. Every call
+// answers with an engine result (0, or a negative FFmpeg error code) that the caller turns
+// into its own exit code and text; nothing here raises except out of the encoded-frame
+// output, whose exceptions pass through encodeFrame and completeFrames untouched.
+//
+// The file at the path is created at once; the movie itself is written only by
+// writeMovieResource. Until then encoded frames and sound chunks wait in one staging file
+// beside the output, so memory stays bounded for any length of movie. Destroying a writer
+// that has not written its movie resource removes the staging file.
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace bridge::media {
+
+// A frame as the encoder takes it: BGRA, top row first, rows bytesPerRow apart.
+struct PixelBuffer {
+    std::uint8_t* base = nullptr;
+    std::ptrdiff_t bytesPerRow = 0;
+    int width = 0;
+    int height = 0;
+};
+
+// One frame out of the compression session, in the session's time scale.
+struct EncodedFrame {
+    const std::uint8_t* data = nullptr;
+    std::size_t size = 0;
+    std::int64_t displayTime = 0;
+    std::int64_t decodeTime = 0;
+    std::int64_t decodeDuration = 0;
+    bool keyFrame = false;
+};
+
+// Called from inside encodeFrame and completeFrames, on the caller's thread, once per
+// encoded frame in decode order. Its result is not examined; it may raise.
+using EncodedFrameOutput = std::function<void(const EncodedFrame&)>;
+
+struct CompressionOptions {
+    // A CodecQ value, 0x000 (minimum) ... 0x3FF (maximum); see movieWriterQuality.h.
+    std::uint32_t codecQuality = 0x200;
+    bool allowTemporalCompression = true;
+    bool allowFrameReordering = true;
+    int maxKeyFrameInterval = 24;
+    // 32 when the frames carry alpha worth keeping, 24 when the fourth byte is padding.
+    int depth = 32;
+};
+
+enum class SampleFormat {
+    signedLittleEndian16, // 'sowt'
+    unsigned8,            // 'raw '
+};
+
+struct SoundDescription {
+    int channelCount = 0;
+    int bitsPerSample = 0;
+    int sampleRate = 0;
+    SampleFormat format = SampleFormat::signedLittleEndian16;
+};
+
+class MovieWriter {
+public:
+    virtual ~MovieWriter() = default;
+
+    virtual void setTimeScale(std::int32_t timeScale) = 0;
+
+    // The video track: at most one, before any sound track.
+    virtual int newVideoTrack(int width, int height, std::int32_t timeScale) = 0;
+    // The gamma written with the video track's sample description.
+    virtual void setGamma(float gamma) = 0;
+    virtual int createCompressionSession(const std::string& encoderName, const CompressionOptions& options,
+                                         EncodedFrameOutput output) = 0;
+    // The buffer the next frame is drawn into; valid until the next encodeFrame.
+    virtual PixelBuffer pixelBuffer() = 0;
+    virtual int encodeFrame(std::int64_t displayTime, std::int64_t displayDuration) = 0;
+    virtual int completeFrames() = 0;
+    virtual int addEncodedFrame(const EncodedFrame& frame) = 0;
+    virtual void finishVideoTrack() = 0;
+
+    virtual int newSoundTrack(const SoundDescription& description) = 0;
+    // Adds sampleCount sample frames, the first sampleCount × channels × bits ÷ 8 bytes at data.
+    virtual int addSoundSamples(const std::uint8_t* data, std::uint32_t sampleCount) = 0;
+    virtual void finishSoundTrack() = 0;
+
+    // Muxes everything staged into the file at the path and removes the staging file.
+    virtual int writeMovieResource() = 0;
+};
+
+// Creates (or empties) the file at path and the staging file beside it. On failure
+// returns null and leaves the engine result in result.
+std::unique_ptr<MovieWriter> createMovieFile(const std::string& path, int& result);
+
+} // namespace bridge::media

@@ -1,0 +1,66 @@
+#include "movieWriterQuality.h"
+
+#include <array>
+#include <string_view>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+}
+
+namespace bridge::media {
+
+namespace {
+
+constexpr std::array<int, 5> mjpegQscale{31, 12, 6, 3, 2};
+constexpr std::array<const char*, 5> proresProfile{"0", "1", "2", "3", "4"};
+constexpr std::array<const char*, 5> pngCompression{"1", "3", "6", "8", "9"};
+constexpr std::array<const char*, 5> x264Crf{"40", "28", "23", "18", "12"};
+constexpr int proresProfile4444 = 4;
+
+AVPixelFormat leastLossyFormat(const AVCodec& encoder, int depth) {
+    const AVPixelFormat source = depth == 32 ? AV_PIX_FMT_BGRA : AV_PIX_FMT_BGR0;
+    if (!encoder.pix_fmts) {
+        return source;
+    }
+    return avcodec_find_best_pix_fmt_of_list(encoder.pix_fmts, source, depth == 32, nullptr);
+}
+
+} // namespace
+
+int codecQualityLevel(std::uint32_t codecQuality) {
+    if (codecQuality >= 0x3FF) {
+        return 4;
+    }
+    return static_cast<int>(codecQuality >> 8);
+}
+
+EncoderSettings encoderSettings(const AVCodec& encoder, std::uint32_t codecQuality, int depth) {
+    const int level = codecQualityLevel(codecQuality);
+    const bool alpha = depth == 32;
+    const std::string_view name = encoder.name;
+    EncoderSettings settings;
+    if (name == "mjpeg") {
+        settings.pixelFormat = AV_PIX_FMT_YUVJ420P;
+        settings.qscale = mjpegQscale[level];
+    } else if (name == "prores_ks") {
+        settings.options.emplace_back("profile", proresProfile[level]);
+        if (level == proresProfile4444) {
+            settings.pixelFormat = alpha ? AV_PIX_FMT_YUVA444P10 : AV_PIX_FMT_YUV444P10;
+        } else {
+            settings.pixelFormat = AV_PIX_FMT_YUV422P10;
+        }
+    } else if (name == "png") {
+        settings.pixelFormat = alpha ? AV_PIX_FMT_RGBA : AV_PIX_FMT_RGB24;
+        settings.options.emplace_back("compression_level", pngCompression[level]);
+    } else if (name == "qtrle") {
+        settings.pixelFormat = alpha ? AV_PIX_FMT_ARGB : AV_PIX_FMT_RGB24;
+    } else if (name == "libx264") {
+        settings.pixelFormat = AV_PIX_FMT_YUV420P;
+        settings.options.emplace_back("crf", x264Crf[level]);
+    } else {
+        settings.pixelFormat = leastLossyFormat(encoder, depth);
+    }
+    return settings;
+}
+
+} // namespace bridge::media

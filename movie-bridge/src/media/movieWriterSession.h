@@ -1,0 +1,65 @@
+#pragma once
+// A compression session on an FFmpeg encoder: frames drawn as BGRA into its pixel buffer
+// are converted to the encoder's pixel format and encoded; every encoded frame goes to
+// the output, in decode order, with its decode duration.
+
+#include "movieWriter.h"
+
+#include <deque>
+#include <memory>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libswscale/swscale.h>
+}
+
+namespace bridge::media {
+
+class CompressionSession {
+public:
+    CompressionSession() = default;
+    CompressionSession(const CompressionSession&) = delete;
+    CompressionSession& operator=(const CompressionSession&) = delete;
+
+    int open(int width, int height, std::int32_t timeScale, const std::string& encoderName,
+             const CompressionOptions& options, EncodedFrameOutput output);
+    PixelBuffer pixelBuffer();
+    int encodeFrame(std::int64_t displayTime, std::int64_t displayDuration);
+    // Flushes the encoder; the remaining frames reach the output before this returns.
+    int completeFrames();
+    // What the muxer needs to describe the track; valid after open.
+    const AVCodecParameters& parameters() const { return *_parameters; }
+
+private:
+    int drain();
+
+    struct ContextFree {
+        void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
+    };
+    struct FrameFree {
+        void operator()(AVFrame* f) const { av_frame_free(&f); }
+    };
+    struct PacketFree {
+        void operator()(AVPacket* p) const { av_packet_free(&p); }
+    };
+    struct ScaleFree {
+        void operator()(SwsContext* s) const { sws_freeContext(s); }
+    };
+    struct ParametersFree {
+        void operator()(AVCodecParameters* p) const { avcodec_parameters_free(&p); }
+    };
+
+    std::unique_ptr<AVCodecContext, ContextFree> _context;
+    std::unique_ptr<SwsContext, ScaleFree> _scale;
+    std::unique_ptr<AVFrame, FrameFree> _pixelBuffer;
+    std::unique_ptr<AVFrame, FrameFree> _encoderFrame;
+    std::unique_ptr<AVPacket, PacketFree> _packet;
+    std::unique_ptr<AVCodecParameters, ParametersFree> _parameters;
+    // Display durations of the frames sent, in order; the n-th encoded frame in decode
+    // order takes the n-th as its decode duration, so the decode times add up exactly.
+    std::deque<std::int64_t> _durations;
+    EncodedFrameOutput _output;
+    bool _flushed = false;
+};
+
+} // namespace bridge::media
