@@ -25,6 +25,10 @@ function(_kr_add_plugin kind name)
     add_library(${target} SHARED ${ARG_SOURCES})
     set_target_properties(${target} PROPERTIES PREFIX "" OUTPUT_NAME "libKR${name}" SUFFIX ".${kind}")
     target_link_libraries(${target} PRIVATE ${ARG_LIBS})
+    # GCC marks template and inline statics (even std::to_string's) as process-unique
+    # symbols, and a library holding one is never really unloaded: its termination and
+    # static destructors would not run on unload.
+    target_compile_options(${target} PRIVATE $<$<CXX_COMPILER_ID:GNU>:-fno-gnu-unique>)
     if(NOT KR_SANITIZE)
         target_link_options(${target} PRIVATE -Wl,--no-undefined)
     endif()
