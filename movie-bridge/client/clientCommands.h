@@ -22,5 +22,9 @@ struct ClientCommand {
 
 // codecs: prints the codec type names one per line.
 int runCodecsCommand(const CommandLine& commandLine);
+// frames MOVIE DIRECTORY [N | FIRST-LAST]...: writes frames as PNG files, top row first.
+int runFramesCommand(const CommandLine& commandLine);
+// info MOVIE: prints size, frame count, frame rate and start timecode.
+int runInfoCommand(const CommandLine& commandLine);
 
 } // namespace bridge::client

@@ -13,6 +13,8 @@ using bridge::client::ClientCommand;
 
 constexpr ClientCommand commands[] = {
     {"codecs", "codecs", bridge::client::runCodecsCommand},
+    {"frames", "frames MOVIE DIRECTORY [N | FIRST-LAST]...", bridge::client::runFramesCommand},
+    {"info", "info MOVIE", bridge::client::runInfoCommand},
 };
 
 int usage() {

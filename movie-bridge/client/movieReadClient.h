@@ -1,0 +1,67 @@
+#pragma once
+// Mode r from the host: open a movie through moviehost, read any frame by index (pixels
+// and timecode), and end the job.
+//
+//   MovieReadClient movie("take1.mov");
+//   for (std::uint32_t i = 0; i < movie.reply().frameCount; ++i) {
+//       const ReadFrameView frame = movie.readFrame(i);   // valid until the next read
+//       ...
+//   }
+//   movie.close();                                        // -1, then the exit code
+
+#include "bridgeJob.h"
+#include "records.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace bridge::client {
+
+// One frame in the section: rows bottom first, each width × 4 bytes of blue, green, red
+// and a fourth byte; and the header with the timecode.
+struct ReadFrameView {
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    const std::uint8_t* pixels = nullptr;
+    FrameHeader header;
+
+    bool hasTimecode() const { return header.timecodeFlags != -1; }
+};
+
+// "HH:MM:SS:FF" (";" before the frames for drop-frame, a leading "-" for negative
+// times), the count for counter timecode, or "none" for a movie without timecode.
+std::string timecodeText(const FrameHeader& header);
+
+class MovieReadClient {
+public:
+    // Starts moviehost r and waits for its ReadReply. Throws BridgeError naming the movie,
+    // moviehost's exit code and its message when the movie cannot be read.
+    explicit MovieReadClient(const std::string& moviePath, const BridgeJobOptions& options = {});
+    // Ends the job if close() was not called.
+    ~MovieReadClient();
+    MovieReadClient(const MovieReadClient&) = delete;
+    MovieReadClient& operator=(const MovieReadClient&) = delete;
+
+    const ReadReply& reply() const { return _reply; }
+    // The two lines moviehost printed on opening ("timecode: ...", "w ..., h ...").
+    std::string diagnostics() { return _job.process().standardOutput(); }
+
+    // Asks for one frame. The request is sent as given, so a host may also address frames
+    // by the bridge's own rule (past the end or negative: the last frame).
+    ReadFrameView readFrame(std::int32_t request);
+
+    // Sends the end marker and returns moviehost's exit code.
+    int close();
+
+private:
+    [[noreturn]] void fail(const std::string& what);
+
+    std::string _moviePath;
+    BridgeJob _job;
+    ReadReply _reply;
+    std::optional<MappedSection> _section;
+    bool _closed = false;
+};
+
+} // namespace bridge::client
