@@ -1,5 +1,7 @@
 #include "movieWriterMux.h"
 
+#include "movieWriterEmptyTracks.h"
+
 #include <algorithm>
 #include <memory>
 
@@ -66,20 +68,25 @@ int addStreams(AVFormatContext& output, const MuxPlan& plan) {
     return 0;
 }
 
-std::unique_ptr<AVDictionary, DictionaryFree> muxerOptions(const MuxPlan& plan) {
+std::unique_ptr<AVDictionary, DictionaryFree> muxerOptions(const MuxPlan& plan, const char* extraFlags = "") {
     AVDictionary* options = nullptr;
+    std::string flags = extraFlags;
     av_dict_set_int(&options, "movie_timescale", plan.movieTimeScale, 0);
     for (const MuxTrack& track : plan.tracks) {
         if (track.parameters) {
             av_dict_set_int(&options, "video_track_timescale", track.timeScale, 0);
-            av_dict_set(&options, "movflags", "write_gama", 0);
+            flags += "+write_gama";
             av_dict_set(&options, "mov_gamma", std::to_string(plan.gamma).c_str(), 0);
         }
+    }
+    if (!flags.empty()) {
+        av_dict_set(&options, "movflags", flags.c_str(), 0);
     }
     return std::unique_ptr<AVDictionary, DictionaryFree>(options);
 }
 
-int copyRecords(AVFormatContext& output, const MuxPlan& plan, StagingFile& staging) {
+// Copies the records and notes which tracks received at least one.
+int copyRecords(AVFormatContext& output, const MuxPlan& plan, StagingFile& staging, std::vector<bool>& filled) {
     std::unique_ptr<AVPacket, PacketFree> packet(av_packet_alloc());
     if (!packet) {
         return AVERROR(ENOMEM);
@@ -104,7 +111,42 @@ int copyRecords(AVFormatContext& output, const MuxPlan& plan, StagingFile& stagi
         av_packet_rescale_ts(packet.get(), timeBase, output.streams[record.stream]->time_base);
         result = av_write_frame(&output, packet.get());
         av_packet_unref(packet.get());
+        filled[record.stream] = true;
     }
+    return result;
+}
+
+int writeHeader(AVFormatContext& output, const MuxPlan& plan, const char* extraFlags) {
+    auto options = muxerOptions(plan, extraFlags);
+    AVDictionary* rawOptions = options.release();
+    const int result = avformat_write_header(&output, &rawOptions);
+    options.reset(rawOptions);
+    return result;
+}
+
+// The movie resource as the muxer writes it ahead of fragments: every track described,
+// the empty ones included.
+int describeAllTracks(const MuxPlan& plan, std::vector<std::uint8_t>& bytes) {
+    OutputContext output;
+    int result = avformat_alloc_output_context2(&output.context, nullptr, "mov", nullptr);
+    if (result < 0) {
+        return result;
+    }
+    if ((result = addStreams(*output.context, plan)) < 0) {
+        return result;
+    }
+    if ((result = avio_open_dyn_buf(&output.context->pb)) < 0) {
+        return result;
+    }
+    result = writeHeader(*output.context, plan, "+empty_moov");
+    avio_flush(output.context->pb);
+    std::uint8_t* buffer = nullptr;
+    const int size = avio_close_dyn_buf(output.context->pb, &buffer);
+    output.context->pb = nullptr;
+    if (result >= 0) {
+        bytes.assign(buffer, buffer + size);
+    }
+    av_free(buffer);
     return result;
 }
 
@@ -122,20 +164,27 @@ int muxMovie(const std::string& path, const MuxPlan& plan, StagingFile& staging)
     if ((result = avio_open(&output.context->pb, path.c_str(), AVIO_FLAG_WRITE)) < 0) {
         return result;
     }
-    auto options = muxerOptions(plan);
-    AVDictionary* rawOptions = options.release();
-    result = avformat_write_header(output.context, &rawOptions);
-    options.reset(rawOptions);
-    if (result < 0) {
+    if ((result = writeHeader(*output.context, plan, "")) < 0) {
         return result;
     }
-    if ((result = copyRecords(*output.context, plan, staging)) < 0) {
+    std::vector<bool> filled(plan.tracks.size());
+    if ((result = copyRecords(*output.context, plan, staging, filled)) < 0) {
         return result;
     }
     if ((result = av_write_trailer(output.context)) < 0) {
         return result;
     }
-    return avio_closep(&output.context->pb);
+    if ((result = avio_closep(&output.context->pb)) < 0) {
+        return result;
+    }
+    if (std::find(filled.begin(), filled.end(), false) == filled.end()) {
+        return 0;
+    }
+    std::vector<std::uint8_t> described;
+    if ((result = describeAllTracks(plan, described)) < 0) {
+        return result;
+    }
+    return insertMissingTracks(path, described, static_cast<std::uint32_t>(plan.tracks.size()));
 }
 
 } // namespace bridge::media
