@@ -1,0 +1,67 @@
+#include "xmlCharacters.h"
+
+#include <cstdio>
+
+namespace Kr::XmlCharacters {
+
+bool isXmlChar(std::uint32_t cp) {
+    return cp == 0x9 || cp == 0xA || cp == 0xD || (cp >= 0x20 && cp <= 0xD7FF) || (cp >= 0xE000 && cp <= 0xFFFD) ||
+           (cp >= 0x10000 && cp <= 0x10FFFF);
+}
+
+void appendUtf8(std::string& out, std::uint32_t cp) {
+    if (cp < 0x80) {
+        out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+}
+
+char predefinedEntity(const std::string& name) {
+    if (name == "lt") {
+        return '<';
+    }
+    if (name == "gt") {
+        return '>';
+    }
+    if (name == "amp") {
+        return '&';
+    }
+    if (name == "apos") {
+        return '\'';
+    }
+    if (name == "quot") {
+        return '"';
+    }
+    return 0;
+}
+
+std::string describe(int c) {
+    if (c < 0) {
+        return "the end of the file";
+    }
+    if (c == '\n') {
+        return "a line end";
+    }
+    if (c > 0x20 && c < 0x7F) {
+        return std::string("\"") + static_cast<char>(c) + "\"";
+    }
+    if (c == ' ' || c == '\t') {
+        return "white space";
+    }
+    char text[16];
+    std::snprintf(text, sizeof text, "byte 0x%02X", static_cast<unsigned>(c));
+    return text;
+}
+
+} // namespace Kr::XmlCharacters
