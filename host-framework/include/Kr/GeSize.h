@@ -1,0 +1,12 @@
+#pragma once
+
+namespace Kr {
+
+template <typename T> struct GeSize {
+    T width{};
+    T height{};
+
+    friend bool operator==(const GeSize&, const GeSize&) = default;
+};
+
+} // namespace Kr
