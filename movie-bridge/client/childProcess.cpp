@@ -145,6 +145,23 @@ int ChildProcess::waitForExit(Clock::time_point deadline) {
     return *_exitStatus;
 }
 
+bool ChildProcess::waitForStandardError(const std::string& text, Clock::time_point deadline) {
+    for (;;) {
+        drainOutput();
+        if (_stderr.find(text) != std::string::npos) {
+            return true;
+        }
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0) {
+            return false;
+        }
+        pollfd watch{_stderrPipe, POLLIN, 0};
+        if (poll(&watch, 1, static_cast<int>(left)) == 1 && (watch.revents & POLLIN) == 0) {
+            return false; // the write end closed: the process ended without writing it
+        }
+    }
+}
+
 void ChildProcess::kill() {
     if (!_reaped) {
         ::kill(_pid, SIGKILL);

@@ -31,6 +31,10 @@ public:
     std::optional<int> exitStatus() const { return _exitStatus; }
     void kill();
 
+    // Waits until standard error holds the text; false when the process ended or the
+    // deadline passed first.
+    bool waitForStandardError(const std::string& text, Clock::time_point deadline);
+
     // What the process wrote so far (read without blocking).
     const std::string& standardOutput();
     const std::string& standardError();

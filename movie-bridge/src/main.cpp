@@ -2,7 +2,12 @@
 #include "moviehostEntry.h"
 #include "platform/posixChannelPlatform.h"
 
+#include <csignal>
+
 int main(int argc, char** argv) {
+    // A host that dies takes the read ends of our standard streams with it; writing the
+    // failure text there must not kill the bridge before it reports and exits with its code.
+    std::signal(SIGPIPE, SIG_IGN);
     bridge::FfmpegEngine engine;
     bridge::PosixChannelPlatform platform;
     // Linux keeps the low 8 bits; the host reads them back as a signed byte.
