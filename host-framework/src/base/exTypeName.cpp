@@ -29,6 +29,7 @@ std::string readableTypeName(const char* mangledName) {
                "std::wstring");
     replaceAll(name, "std::__cxx11::", "std::");
     replaceAll(name, "Kr::", "");
+    replaceAll(name, " >", ">"); // written as in today's sources: PiTypedValue<std::string>
     return name;
 }
 
