@@ -1,0 +1,9 @@
+#include <Kr/EvEvent.h>
+
+namespace Kr {
+
+EvEvent::~EvEvent() = default;
+
+EvHotkeyEvent::~EvHotkeyEvent() = default;
+
+} // namespace Kr
