@@ -26,5 +26,7 @@ int runCodecsCommand(const CommandLine& commandLine);
 int runFramesCommand(const CommandLine& commandLine);
 // info MOVIE: prints size, frame count, frame rate and start timecode.
 int runInfoCommand(const CommandLine& commandLine);
+// encode --codec NAME --fps F --quality Q -o OUT FRAME.png... [--audio FILE.wav]: writes a movie.
+int runEncodeCommand(const CommandLine& commandLine);
 
 } // namespace bridge::client

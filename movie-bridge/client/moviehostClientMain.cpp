@@ -15,6 +15,8 @@ constexpr ClientCommand commands[] = {
     {"codecs", "codecs", bridge::client::runCodecsCommand},
     {"frames", "frames MOVIE DIRECTORY [N | FIRST-LAST]...", bridge::client::runFramesCommand},
     {"info", "info MOVIE", bridge::client::runInfoCommand},
+    {"encode", "encode [--codec NAME] [--fps F] [--quality Q] -o OUT.mov FRAME.png... [--audio FILE.wav]",
+     bridge::client::runEncodeCommand},
 };
 
 int usage() {

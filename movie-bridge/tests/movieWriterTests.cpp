@@ -1,0 +1,245 @@
+#include "media/movieWriter.h"
+#include "writeModeRules.h"
+#include "writtenMovieProbe.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <unistd.h>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+}
+
+namespace bridge::media {
+namespace {
+
+using testing::decodeRgba;
+using testing::filesContaining;
+using testing::gamaAtom;
+using testing::probeMovie;
+
+class MovieWriterTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        directory = std::filesystem::temp_directory_path() / ("movieWriterTest-" + std::to_string(getpid()));
+        std::filesystem::create_directories(directory);
+        path = (directory / "movie.mov").string();
+    }
+    void TearDown() override { std::filesystem::remove_all(directory); }
+
+    std::unique_ptr<MovieWriter> create() {
+        int result = 0;
+        auto writer = createMovieFile(path, result);
+        EXPECT_EQ(result, 0);
+        return writer;
+    }
+
+    // A video track of frames whose pixels are a function of position and frame number,
+    // 100 units each at the given time scale.
+    void writeVideo(MovieWriter& writer, const std::string& encoder, int frames, int width = 32, int height = 16,
+                    std::int32_t timeScale = 2500, std::uint32_t quality = 0x300) {
+        writer.setTimeScale(timeScale);
+        ASSERT_EQ(writer.newVideoTrack(width, height, timeScale), 0);
+        CompressionOptions options;
+        options.codecQuality = quality;
+        options.depth = 32;
+        ASSERT_EQ(writer.createCompressionSession(encoder, options,
+                                                  [&writer](const EncodedFrame& frame) {
+                                                      ASSERT_GT(frame.decodeDuration, 0);
+                                                      ASSERT_EQ(writer.addEncodedFrame(frame), 0);
+                                                  }),
+                  0);
+        for (int n = 0; n < frames; ++n) {
+            const PixelBuffer buffer = writer.pixelBuffer();
+            for (int y = 0; y < height; ++y) {
+                for (int x = 0; x < width; ++x) {
+                    std::uint8_t* p = buffer.base + y * buffer.bytesPerRow + x * 4;
+                    p[0] = std::uint8_t(x * 7 + n);
+                    p[1] = std::uint8_t(y * 13);
+                    p[2] = std::uint8_t(n * 40);
+                    p[3] = std::uint8_t(x + y);
+                }
+            }
+            ASSERT_EQ(writer.encodeFrame(n * 100, 100), 0);
+        }
+        ASSERT_EQ(writer.completeFrames(), 0);
+        writer.finishVideoTrack();
+    }
+
+    std::filesystem::path directory;
+    std::string path;
+};
+
+TEST_F(MovieWriterTest, WritesTheVideoTrackInItsTimeScaleWithEverySampleOneHundredUnitsLong) {
+    auto writer = create();
+    writeVideo(*writer, "mjpeg", 5);
+    ASSERT_EQ(writer->writeMovieResource(), 0);
+
+    const auto movie = probeMovie(path);
+    ASSERT_EQ(movie.tracks.size(), 1u);
+    const auto& video = movie.tracks[0];
+    EXPECT_EQ(video.kind, "video");
+    EXPECT_EQ(video.codec, "mjpeg");
+    EXPECT_EQ(video.tag, "jpeg");
+    EXPECT_EQ(video.timeBaseNum, 1);
+    EXPECT_EQ(video.timeBaseDen, 2500);
+    EXPECT_EQ(video.width, 32);
+    EXPECT_EQ(video.height, 16);
+    EXPECT_EQ(video.pts, (std::vector<std::int64_t>{0, 100, 200, 300, 400}));
+    EXPECT_EQ(video.durations, (std::vector<std::int64_t>(5, 100)));
+}
+
+TEST_F(MovieWriterTest, KeepsDisplayTimesOfAnEncoderThatReordersFrames) {
+    if (!avcodec_find_encoder_by_name("libx264")) {
+        GTEST_SKIP() << "libx264 is not in this FFmpeg";
+    }
+    auto writer = create();
+    writeVideo(*writer, "libx264", 12, 32, 16, 2397);
+    ASSERT_EQ(writer->writeMovieResource(), 0);
+    auto video = probeMovie(path).tracks.at(0);
+    EXPECT_EQ(video.codec, "h264");
+    EXPECT_EQ(video.timeBaseDen, 2397);
+    std::sort(video.pts.begin(), video.pts.end());
+    std::vector<std::int64_t> expected;
+    for (int n = 0; n < 12; ++n) {
+        expected.push_back(n * 100);
+    }
+    EXPECT_EQ(video.pts, expected);
+}
+
+TEST_F(MovieWriterTest, StoresPixelsExactlyWithALosslessCodec) {
+    for (const std::string encoder : {"png", "qtrle"}) {
+        auto writer = create();
+        writeVideo(*writer, encoder, 2, 19, 7);
+        ASSERT_EQ(writer->writeMovieResource(), 0);
+        const auto frames = decodeRgba(path);
+        ASSERT_EQ(frames.size(), 2u) << encoder;
+        for (int n = 0; n < 2; ++n) {
+            const auto& rgba = frames[n];
+            for (int y = 0; y < 7; ++y) {
+                for (int x = 0; x < 19; ++x) {
+                    const std::uint8_t* p = &rgba[(y * 19 + x) * 4];
+                    ASSERT_EQ(p[0], std::uint8_t(n * 40)) << encoder << " " << x << "," << y;
+                    ASSERT_EQ(p[1], std::uint8_t(y * 13));
+                    ASSERT_EQ(p[2], std::uint8_t(x * 7 + n));
+                    ASSERT_EQ(p[3], std::uint8_t(x + y));
+                }
+            }
+        }
+    }
+}
+
+TEST_F(MovieWriterTest, WritesTheGamaAtomWithTheVideoTrack) {
+    auto writer = create();
+    writer->setGamma(1.0f);
+    writeVideo(*writer, "mjpeg", 1);
+    ASSERT_EQ(writer->writeMovieResource(), 0);
+    const auto gamma = gamaAtom(path);
+    ASSERT_TRUE(gamma.has_value());
+    EXPECT_DOUBLE_EQ(*gamma, 1.0);
+
+    auto defaultGammaWriter = create();
+    writeVideo(*defaultGammaWriter, "prores_ks", 1);
+    ASSERT_EQ(defaultGammaWriter->writeMovieResource(), 0);
+    ASSERT_TRUE(gamaAtom(path).has_value());
+    EXPECT_NEAR(*gamaAtom(path), 2.2, 1.0 / 65536);
+    EXPECT_EQ(probeMovie(path).tracks.at(0).codec, "prores");
+}
+
+TEST_F(MovieWriterTest, AddsSoundTracksAfterTheVideoInOrder) {
+    auto writer = create();
+    writeVideo(*writer, "mjpeg", 2);
+    const std::vector<std::uint8_t> chunk(19200, 0x11);
+    ASSERT_EQ(writer->newSoundTrack({2, 16, 48000, SampleFormat::signedLittleEndian16}), 0);
+    ASSERT_EQ(writer->addSoundSamples(chunk.data(), 4800), 0);
+    ASSERT_EQ(writer->addSoundSamples(chunk.data(), 4800), 0);
+    writer->finishSoundTrack();
+    ASSERT_EQ(writer->newSoundTrack({1, 8, 22050, SampleFormat::unsigned8}), 0);
+    ASSERT_EQ(writer->addSoundSamples(chunk.data(), 1000), 0);
+    writer->finishSoundTrack();
+    ASSERT_EQ(writer->writeMovieResource(), 0);
+
+    const auto movie = probeMovie(path);
+    ASSERT_EQ(movie.tracks.size(), 3u);
+    EXPECT_EQ(movie.tracks[0].kind, "video");
+    const auto& stereo = movie.tracks[1];
+    EXPECT_EQ(stereo.tag, "sowt");
+    EXPECT_EQ(stereo.sampleRate, 48000);
+    EXPECT_EQ(stereo.channels, 2);
+    EXPECT_EQ(stereo.sampleCount, 9600);
+    const auto& mono = movie.tracks[2];
+    EXPECT_EQ(mono.tag, "raw ");
+    EXPECT_EQ(mono.codec, "pcm_u8");
+    EXPECT_EQ(mono.channels, 1);
+    EXPECT_EQ(mono.sampleCount, 1000);
+}
+
+TEST_F(MovieWriterTest, KeepsTracksThatReceivedNothing) {
+    auto writer = create();
+    writeVideo(*writer, "mjpeg", 0);
+    ASSERT_EQ(writer->newSoundTrack({2, 16, 48000, SampleFormat::signedLittleEndian16}), 0);
+    writer->finishSoundTrack();
+    ASSERT_EQ(writer->newSoundTrack({1, 16, 8000, SampleFormat::signedLittleEndian16}), 0);
+    const std::vector<std::uint8_t> chunk(200);
+    ASSERT_EQ(writer->addSoundSamples(chunk.data(), 100), 0);
+    writer->finishSoundTrack();
+    ASSERT_EQ(writer->writeMovieResource(), 0);
+
+    const auto movie = probeMovie(path);
+    ASSERT_EQ(movie.tracks.size(), 3u);
+    EXPECT_EQ(movie.tracks[0].kind, "video");
+    EXPECT_EQ(movie.tracks[0].codec, "mjpeg");
+    EXPECT_TRUE(movie.tracks[0].pts.empty());
+    EXPECT_EQ(movie.tracks[1].kind, "audio");
+    EXPECT_EQ(movie.tracks[1].sampleCount, 0);
+    EXPECT_EQ(movie.tracks[2].sampleRate, 8000);
+    EXPECT_EQ(movie.tracks[2].sampleCount, 100);
+}
+
+TEST_F(MovieWriterTest, LeavesNoStagingFileBehindWhetherItFinishesOrNot) {
+    {
+        auto abandoned = create();
+        writeVideo(*abandoned, "mjpeg", 3);
+        EXPECT_EQ(filesContaining(directory.string(), "staging"), std::vector<std::string>{});
+    }
+    EXPECT_EQ(std::filesystem::directory_iterator(directory)->path().filename(), "movie.mov");
+    auto finished = create();
+    writeVideo(*finished, "mjpeg", 1);
+    ASSERT_EQ(finished->writeMovieResource(), 0);
+    finished.reset();
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(directory), {}), 1);
+}
+
+TEST_F(MovieWriterTest, ReportsWhatItCannotDo) {
+    int result = 0;
+    EXPECT_EQ(createMovieFile((directory / "missing" / "movie.mov").string(), result), nullptr);
+    EXPECT_EQ(result, AVERROR(ENOENT));
+
+    auto writer = create();
+    ASSERT_EQ(writer->newVideoTrack(32, 16, 2400), 0);
+    EXPECT_EQ(writer->createCompressionSession("no-such-encoder", {}, [](const EncodedFrame&) {}),
+              AVERROR_ENCODER_NOT_FOUND);
+    EXPECT_EQ(writer->createCompressionSession("pcm_s16le", {}, [](const EncodedFrame&) {}), AVERROR_ENCODER_NOT_FOUND);
+}
+
+TEST_F(MovieWriterTest, HandsOnWhatTheOutputRaisesAndStillCleansUp) {
+    auto writer = create();
+    writer->setTimeScale(2400);
+    ASSERT_EQ(writer->newVideoTrack(16, 16, 2400), 0);
+    ASSERT_EQ(
+        writer->createCompressionSession("mjpeg", {}, [](const EncodedFrame&) { throw std::runtime_error("full"); }),
+        0);
+    EXPECT_THROW(
+        {
+            writer->encodeFrame(0, 100);
+            writer->completeFrames();
+        },
+        std::runtime_error);
+    writer.reset();
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(directory), {}), 1);
+}
+
+} // namespace
+} // namespace bridge::media

@@ -1,0 +1,143 @@
+#include "writeModeRules.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <vector>
+
+namespace bridge {
+namespace {
+
+TEST(WriteTimeScale, IsTheFrameRateTimesOneHundredTruncated) {
+    EXPECT_EQ(timeScaleFor(25), 2500);
+    EXPECT_EQ(timeScaleFor(24), 2400);
+    EXPECT_EQ(timeScaleFor(29.97), 2997);
+    EXPECT_EQ(timeScaleFor(23.976), 2397);
+    EXPECT_EQ(timeScaleFor(0.019), 1);
+}
+
+TEST(WriteTimeScale, IsZeroForRatesNoTrackCanUse) {
+    EXPECT_EQ(timeScaleFor(0), 0);
+    EXPECT_EQ(timeScaleFor(0.009), 0);
+    EXPECT_EQ(timeScaleFor(-25), 0);
+    EXPECT_EQ(timeScaleFor(std::nan("")), 0);
+    EXPECT_EQ(timeScaleFor(std::numeric_limits<double>::infinity()), 0);
+    EXPECT_EQ(timeScaleFor(3e7), 0);
+}
+
+TEST(WriteCodecQuality, FollowsTheFiveLevels) {
+    EXPECT_EQ(codecQualityFor(0), 0x000u);
+    EXPECT_EQ(codecQualityFor(1), 0x100u);
+    EXPECT_EQ(codecQualityFor(20), 0x100u);
+    EXPECT_EQ(codecQualityFor(21), 0x200u);
+    EXPECT_EQ(codecQualityFor(40), 0x200u);
+    EXPECT_EQ(codecQualityFor(41), 0x300u);
+    EXPECT_EQ(codecQualityFor(60), 0x300u);
+    EXPECT_EQ(codecQualityFor(61), 0x3FFu);
+    EXPECT_EQ(codecQualityFor(100), 0x3FFu);
+    EXPECT_EQ(codecQualityFor(5000), 0x3FFu);
+}
+
+TEST(WriteCodecQuality, WrapsInUnsignedArithmeticForNegativeQuality) {
+    // -1 × 5 + 99 wraps to 94 in 32 bits, index 0; -20 × 5 + 99 wraps to a huge index, capped.
+    EXPECT_EQ(codecQualityFor(-1), 0x000u);
+    EXPECT_EQ(codecQualityFor(-20), 0x3FFu);
+}
+
+TEST(WriteCodecChoice, TakesOnlyAnExactCaseSensitiveMatch) {
+    const std::vector<std::string> names{"mjpeg", "png", "prores_ks"};
+    EXPECT_EQ(chooseCodecType("png", names), "png");
+    EXPECT_EQ(chooseCodecType("PNG", names), "mjpeg");
+    EXPECT_EQ(chooseCodecType("pn", names), "mjpeg");
+    EXPECT_EQ(chooseCodecType("h264", names), "mjpeg");
+    EXPECT_EQ(chooseCodecType("", names), "mjpeg");
+    EXPECT_EQ(chooseCodecType("png", std::nullopt), "mjpeg");
+}
+
+TEST(WriteGamma, ReadsTheVariableAsPercentF) {
+    EXPECT_FLOAT_EQ(gammaFromText(nullptr), 2.2f);
+    EXPECT_FLOAT_EQ(gammaFromText("1.0"), 1.0f);
+    EXPECT_FLOAT_EQ(gammaFromText(" 1.8"), 1.8f);
+    EXPECT_FLOAT_EQ(gammaFromText("1.8 and more"), 1.8f);
+    EXPECT_FLOAT_EQ(gammaFromText("not a number"), 2.2f);
+    EXPECT_FLOAT_EQ(gammaFromText(""), 2.2f);
+}
+
+TEST(WriteGamma, KeepsTheDefaultForNumbersNoMovieCanCarry) {
+    for (const char* text : {"0", "-1", "10.5", "inf", "nan"}) {
+        EXPECT_FLOAT_EQ(gammaFromText(text), 2.2f) << text;
+    }
+    EXPECT_FLOAT_EQ(gammaFromText("10"), 10.0f);
+}
+
+struct ConvertedFrame {
+    std::vector<std::uint8_t> bytes;
+    media::PixelBuffer buffer;
+};
+
+// A BGRA buffer with 2 bytes of padding after each row, filled with a marker.
+ConvertedFrame convert(const std::vector<std::uint8_t>& section, int width, int height, int bytesPerPixel) {
+    ConvertedFrame frame;
+    const int stride = width * 4 + 2;
+    frame.bytes.assign(std::size_t(stride) * height, 0xEE);
+    frame.buffer = media::PixelBuffer{frame.bytes.data(), stride, width, height};
+    convertFrame(section.data(), bytesPerPixel, frame.buffer);
+    return frame;
+}
+
+TEST(WriteFrameConversion, FlipsRowsAndSwapsRedAndBlueWithAlphaZeroForThreeBytes) {
+    // 2 x 2, bottom row first: bottom (1,2,3) (4,5,6), top (7,8,9) (10,11,12).
+    const std::vector<std::uint8_t> section{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
+    const ConvertedFrame frame = convert(section, 2, 2, 3);
+    const std::vector<std::uint8_t> top(frame.bytes.begin(), frame.bytes.begin() + 10);
+    const std::vector<std::uint8_t> bottom(frame.bytes.begin() + 10, frame.bytes.end());
+    EXPECT_EQ(top, (std::vector<std::uint8_t>{9, 8, 7, 0, 12, 11, 10, 0, 0xEE, 0xEE}));
+    EXPECT_EQ(bottom, (std::vector<std::uint8_t>{3, 2, 1, 0, 6, 5, 4, 0, 0xEE, 0xEE}));
+}
+
+TEST(WriteFrameConversion, KeepsAlphaWithFourBytes) {
+    // 1 x 3, bottom row first.
+    const std::vector<std::uint8_t> section{1, 2, 3, 40, 5, 6, 7, 80, 9, 10, 11, 120};
+    const ConvertedFrame frame = convert(section, 1, 3, 4);
+    EXPECT_EQ(std::vector<std::uint8_t>(frame.bytes.begin(), frame.bytes.begin() + 4),
+              (std::vector<std::uint8_t>{11, 10, 9, 120}));
+    EXPECT_EQ(std::vector<std::uint8_t>(frame.bytes.begin() + 12, frame.bytes.begin() + 16),
+              (std::vector<std::uint8_t>{3, 2, 1, 40}));
+}
+
+TEST(WriteSampleCount, CountsWholeSampleFrames) {
+    EXPECT_EQ(sampleCountFor(19200, 2, 16), 4800u);
+    EXPECT_EQ(sampleCountFor(4800, 1, 8), 4800u);
+    EXPECT_EQ(sampleCountFor(19203, 2, 16), 4800u);
+    EXPECT_EQ(sampleCountFor(3, 2, 16), 0u);
+}
+
+TEST(WriteSampleCount, DoesNotWrapForChunksAboveHalfAGigabyte) {
+    // 0x40000000 × 8 overflows 32 bits; in 32-bit arithmetic the count would be 0.
+    EXPECT_EQ(sampleCountFor(0x40000000u, 2, 16), 0x10000000u);
+}
+
+TEST(WriteFrameSize, RefusesSizesNoSectionCanHold) {
+    EXPECT_EQ(frameSizeProblem(1920, 1080, 4), "");
+    EXPECT_EQ(frameSizeProblem(1, 1, 3), "");
+    EXPECT_NE(frameSizeProblem(0, 1080, 4), "");
+    EXPECT_NE(frameSizeProblem(1920, -1, 4), "");
+    EXPECT_NE(frameSizeProblem(1920, 1080, 2), "");
+    EXPECT_NE(frameSizeProblem(1920, 1080, 5), "");
+    EXPECT_NE(frameSizeProblem(65536, 65536, 4), "");
+    EXPECT_EQ(frameSizeProblem(65535, 16384, 4), "");
+}
+
+TEST(WriteSound, RefusesDescriptionsNoTrackCanHold) {
+    EXPECT_EQ(soundProblem(2, 16, 48000), "");
+    EXPECT_EQ(soundProblem(1, 8, 65535), "");
+    EXPECT_NE(soundProblem(0, 16, 48000), "");
+    EXPECT_NE(soundProblem(2, 0, 48000), "");
+    EXPECT_NE(soundProblem(2, 24, 48000), "");
+    EXPECT_NE(soundProblem(2, 16, 65536), "");
+    EXPECT_NE(soundProblem(2, 16, 0), "");
+}
+
+} // namespace
+} // namespace bridge

@@ -1,0 +1,355 @@
+#include "writeMode.h"
+
+#include "bridgeFailure.h"
+#include "exitCodes.h"
+#include "recordingPlatform.h"
+#include "records.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+
+namespace bridge {
+namespace {
+
+using testing::RecordingPlatform;
+
+// Records what mode w asks of the engine. The compression session hands back one encoded
+// frame per encode, with the decode duration the test chooses.
+class RecordingWriter : public media::MovieWriter {
+public:
+    explicit RecordingWriter(std::vector<std::string>& calls) : _calls(calls) {}
+
+    void setTimeScale(std::int32_t t) override { _calls.push_back("setTimeScale " + std::to_string(t)); }
+    int newVideoTrack(int w, int h, std::int32_t t) override {
+        _calls.push_back("newVideoTrack " + std::to_string(w) + "x" + std::to_string(h) + " " + std::to_string(t));
+        return 0;
+    }
+    void setGamma(float gamma) override { _calls.push_back("setGamma " + std::to_string(gamma)); }
+    int createCompressionSession(const std::string& name, const media::CompressionOptions& o,
+                                 media::EncodedFrameOutput output) override {
+        _calls.push_back("createCompressionSession " + name + " q" + std::to_string(o.codecQuality) + " key" +
+                         std::to_string(o.maxKeyFrameInterval) + " depth" + std::to_string(o.depth));
+        _output = std::move(output);
+        _pixels.assign(64 * 64 * 4, 0);
+        return sessionResult;
+    }
+    media::PixelBuffer pixelBuffer() override { return {_pixels.data(), 64 * 4, 1, 1}; }
+    int encodeFrame(std::int64_t time, std::int64_t duration) override {
+        _calls.push_back("encodeFrame " + std::to_string(time) + " " + std::to_string(duration));
+        if (encodeResult != 0) {
+            return encodeResult;
+        }
+        _output(media::EncodedFrame{nullptr, 0, time, time, decodeDuration, true});
+        return 0;
+    }
+    int completeFrames() override {
+        _calls.push_back("completeFrames");
+        return 0;
+    }
+    int addEncodedFrame(const media::EncodedFrame& frame) override {
+        _calls.push_back("addEncodedFrame " + std::to_string(frame.displayTime));
+        return addResult;
+    }
+    void finishVideoTrack() override { _calls.push_back("finishVideoTrack"); }
+    int newSoundTrack(const media::SoundDescription& d) override {
+        _calls.push_back("newSoundTrack " + std::to_string(d.channelCount) + " " + std::to_string(d.bitsPerSample) +
+                         " " + std::to_string(d.sampleRate) +
+                         (d.format == media::SampleFormat::signedLittleEndian16 ? " sowt" : " raw"));
+        return 0;
+    }
+    int addSoundSamples(const std::uint8_t*, std::uint32_t count) override {
+        _calls.push_back("addSoundSamples " + std::to_string(count));
+        return 0;
+    }
+    void finishSoundTrack() override { _calls.push_back("finishSoundTrack"); }
+    int writeMovieResource() override {
+        _calls.push_back("writeMovieResource");
+        return resourceResult;
+    }
+    ~RecordingWriter() override { _calls.push_back("writer gone"); }
+
+    int sessionResult = 0;
+    int encodeResult = 0;
+    int addResult = 0;
+    int resourceResult = 0;
+    std::int64_t decodeDuration = 100;
+
+private:
+    std::vector<std::string>& _calls;
+    media::EncodedFrameOutput _output;
+    std::vector<std::uint8_t> _pixels;
+};
+
+class RecordingEngine : public WriteEngine {
+public:
+    std::unique_ptr<media::MovieWriter> createMovieFile(const std::string&, int& result) override {
+        calls.push_back("createMovieFile");
+        if (createResult != 0) {
+            result = createResult;
+            return nullptr;
+        }
+        auto writer = std::make_unique<RecordingWriter>(calls);
+        configure(*writer);
+        return writer;
+    }
+    std::optional<std::vector<std::string>> codecTypeNames() override {
+        return std::vector<std::string>{"mjpeg", "png", "prores_ks"};
+    }
+
+    std::vector<std::string> calls;
+    int createResult = 0;
+    std::function<void(RecordingWriter&)> configure = [](RecordingWriter&) {};
+};
+
+WriteSetup setupOf(std::int32_t width, std::int32_t height, double rate, std::int32_t bytesPerPixel,
+                   std::int32_t quality, const std::string& codec) {
+    WriteSetup setup;
+    setup.width = width;
+    setup.height = height;
+    setup.frameRate = rate;
+    setup.bytesPerPixel = bytesPerPixel;
+    setup.quality = quality;
+    setup.setCodecName(codec);
+    return setup;
+}
+
+class WriteModeTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        jobFile = (std::filesystem::temp_directory_path() / ("writeModeTest-" + std::to_string(getpid()))).string();
+    }
+    void TearDown() override { std::filesystem::remove(jobFile); }
+
+    void queueSetup(const WriteSetup& setup) {
+        const auto bytes = encode(setup);
+        platform.queueRequest({bytes.begin(), bytes.end()});
+    }
+    void queueAudio(std::uint32_t channels, std::uint32_t bits, std::uint32_t rate) {
+        const auto bytes = encode(AudioSetup{channels, bits, rate, 0});
+        platform.queueRequest({bytes.begin(), bytes.end()});
+    }
+    // Runs the job; returns the failure text, empty when the job succeeded.
+    std::string run(const char* gamma = nullptr) {
+        try {
+            serveWriteJob(exitCode, jobFile, channel, view, engine, gamma);
+            return {};
+        } catch (const BridgeFailure& failure) {
+            return failure.what();
+        }
+    }
+    std::size_t signalsAfter(const std::string& call) const {
+        const auto& calls = platform.calls;
+        auto at = std::find(calls.begin(), calls.end(), call);
+        return static_cast<std::size_t>(std::count(at, calls.end(), "setReplyEvent"));
+    }
+    bool engineCalled(const std::string& call) const {
+        return std::find(engine.calls.begin(), engine.calls.end(), call) != engine.calls.end();
+    }
+
+    std::string jobFile;
+    RecordingPlatform platform;
+    std::int32_t exitCode = 0;
+    Channel channel{platform, exitCode};
+    SharedView view;
+    RecordingEngine engine;
+};
+
+TEST_F(WriteModeTest, WritesOneVideoTrackInTheOrderOfTheJob) {
+    queueSetup(setupOf(4, 2, 25, 3, 50, "png"));
+    platform.queueControlWord(0);
+    platform.queueControlWord(7);
+    platform.queueControlWord(endMarker);
+    platform.queueControlWord(endMarker);
+    EXPECT_EQ(run("1.0"), "");
+    EXPECT_EQ(exitCode, 0);
+
+    EXPECT_EQ(platform.calls.front(), "setReplyEvent");
+    EXPECT_EQ(engine.calls, (std::vector<std::string>{"createMovieFile", "setTimeScale 2500", "newVideoTrack 4x2 2500",
+                                                      "createCompressionSession png q768 key24 depth24",
+                                                      "setGamma 1.000000", "encodeFrame 0 100", "addEncodedFrame 0",
+                                                      "encodeFrame 100 100", "addEncodedFrame 100", "completeFrames",
+                                                      "finishVideoTrack", "writeMovieResource", "writer gone"}));
+    ASSERT_EQ(platform.replies.size(), 1u);
+    WriteReplyBytes bytes;
+    std::copy(platform.replies[0].begin(), platform.replies[0].end(), bytes.begin());
+    EXPECT_EQ(decodeWriteReply(bytes).sectionSize, 24u);
+    // First signal, the reply, one per frame, the end of video; none after the last -1.
+    EXPECT_EQ(std::count(platform.calls.begin(), platform.calls.end(), "setReplyEvent"), 5);
+    EXPECT_EQ(platform.calls.back(), "readPipe 4");
+}
+
+TEST_F(WriteModeTest, FallsBackToJpegForUnknownNamesAndNamesDifferingInCase) {
+    for (const std::string name : {"PNG", "h.264", "0123456789012345678901234567890123456789"}) {
+        RecordingPlatform script;
+        std::int32_t code = 0;
+        Channel scriptChannel{script, code};
+        RecordingEngine recording;
+        const auto bytes = encode(setupOf(2, 2, 24, 4, 0, name));
+        script.queueRequest({bytes.begin(), bytes.end()});
+        script.queueControlWord(endMarker);
+        script.queueControlWord(endMarker);
+        SharedView scriptView;
+        serveWriteJob(code, jobFile, scriptChannel, scriptView, recording, nullptr);
+        EXPECT_EQ(recording.calls[3], "createCompressionSession mjpeg q0 key24 depth32") << name;
+    }
+}
+
+TEST_F(WriteModeTest, DropsEncodedFramesWithoutADecodeDuration) {
+    engine.configure = [](RecordingWriter& writer) { writer.decodeDuration = 0; };
+    queueSetup(setupOf(2, 2, 24, 3, 50, "mjpeg"));
+    platform.queueControlWord(0);
+    platform.queueControlWord(endMarker);
+    platform.queueControlWord(endMarker);
+    EXPECT_EQ(run(), "");
+    EXPECT_TRUE(engineCalled("encodeFrame 0 100"));
+    EXPECT_FALSE(engineCalled("addEncodedFrame 0"));
+}
+
+TEST_F(WriteModeTest, AFailedAddEndsTheJobThroughTheEncodeCall) {
+    engine.configure = [](RecordingWriter& writer) { writer.addResult = -28; };
+    queueSetup(setupOf(2, 2, 24, 3, 50, "mjpeg"));
+    platform.queueControlWord(0);
+    EXPECT_EQ(run(), "error from AddMediaSample: -28");
+    EXPECT_EQ(exitCode, exitCodes::addMediaSampleFailed);
+    EXPECT_EQ(engine.calls.back(), "writer gone");
+}
+
+TEST_F(WriteModeTest, EngineFailuresCarryTheirCodesAndResults) {
+    engine.configure = [](RecordingWriter& writer) { writer.encodeResult = -22; };
+    queueSetup(setupOf(2, 2, 24, 3, 50, "mjpeg"));
+    platform.queueControlWord(0);
+    EXPECT_EQ(run(), "error from ICMCompressionSessionEncodeFrame: -22");
+    EXPECT_EQ(exitCode, exitCodes::encodeFrameFailed);
+
+    RecordingPlatform script;
+    std::int32_t code = 0;
+    Channel scriptChannel{script, code};
+    RecordingEngine failingSession;
+    failingSession.configure = [](RecordingWriter& writer) { writer.sessionResult = -1; };
+    const auto bytes = encode(setupOf(2, 2, 24, 3, 50, "mjpeg"));
+    script.queueRequest({bytes.begin(), bytes.end()});
+    SharedView scriptView;
+    EXPECT_THROW(serveWriteJob(code, jobFile, scriptChannel, scriptView, failingSession, nullptr), BridgeFailure);
+    EXPECT_EQ(code, exitCodes::compressionSessionFailed);
+    EXPECT_TRUE(script.replies.empty());
+}
+
+TEST_F(WriteModeTest, AMovieFileThatCannotBeCreatedIsAnOpenFailure) {
+    engine.createResult = -13;
+    EXPECT_EQ(run(), "failed to open movie file '" + jobFile + "' for write: -13");
+    EXPECT_EQ(exitCode, exitCodes::movieOpenFailed);
+
+    const std::string missing = "/nonexistent-directory/movie.mov";
+    std::int32_t code = 0;
+    RecordingPlatform script;
+    Channel scriptChannel{script, code};
+    SharedView scriptView;
+    RecordingEngine unused;
+    try {
+        serveWriteJob(code, missing, scriptChannel, scriptView, unused, nullptr);
+        FAIL() << "no failure";
+    } catch (const BridgeFailure& failure) {
+        EXPECT_STREQ(failure.what(), "failed to open file '/nonexistent-directory/movie.mov' for write");
+    }
+    EXPECT_EQ(code, exitCodes::movieOpenFailed);
+    EXPECT_TRUE(unused.calls.empty());
+}
+
+TEST_F(WriteModeTest, RefusesFrameSizesBeforeAnySectionIsMade) {
+    for (const WriteSetup& setup : {setupOf(0, 10, 24, 3, 50, "png"), setupOf(10, -1, 24, 3, 50, "png"),
+                                    setupOf(10, 10, 24, 2, 50, "png"), setupOf(65536, 65536, 24, 4, 50, "png")}) {
+        RecordingPlatform script;
+        std::int32_t code = 0;
+        Channel scriptChannel{script, code};
+        const auto bytes = encode(setup);
+        script.queueRequest({bytes.begin(), bytes.end()});
+        SharedView scriptView;
+        RecordingEngine recording;
+        EXPECT_THROW(serveWriteJob(code, jobFile, scriptChannel, scriptView, recording, nullptr), BridgeFailure);
+        EXPECT_EQ(code, exitCodes::mapFailed);
+        for (const auto& call : script.calls) {
+            EXPECT_EQ(call.rfind("createSection", 0), std::string::npos);
+        }
+    }
+}
+
+TEST_F(WriteModeTest, RefusesAFrameRateWithoutATimeScale) {
+    queueSetup(setupOf(2, 2, 0.001, 3, 50, "png"));
+    EXPECT_EQ(run().rfind("failed to create media", 0), 0u);
+    EXPECT_EQ(exitCode, exitCodes::mediaCreateFailed);
+    EXPECT_FALSE(engineCalled("newVideoTrack 2x2 0"));
+}
+
+TEST_F(WriteModeTest, AddsSoundTracksWithWholeSampleFramesOnly) {
+    queueSetup(setupOf(80, 60, 25, 4, 50, "mjpeg")); // a section of 19200 bytes
+    platform.queueControlWord(endMarker);
+    platform.queueControlWord(1);
+    queueAudio(0x10002, 0x20010, 48000); // only the low 16 bits count: 2 channels, 16 bits
+    platform.queueControlWord(19200);
+    platform.queueControlWord(19199);
+    platform.queueControlWord(3);
+    platform.queueControlWord(endMarker);
+    platform.queueControlWord(1);
+    queueAudio(1, 8, 22050);
+    platform.queueControlWord(endMarker);
+    platform.queueControlWord(endMarker);
+    EXPECT_EQ(run(), "");
+    const std::vector<std::string> expected{
+        "newSoundTrack 2 16 48000 sowt", "addSoundSamples 4800", "addSoundSamples 4799", "finishSoundTrack",
+        "newSoundTrack 1 8 22050 raw",   "finishSoundTrack",     "writeMovieResource"};
+    EXPECT_EQ(std::vector<std::string>(engine.calls.end() - 8, engine.calls.end() - 1), expected);
+    EXPECT_EQ(signalsAfter("readPipe 16"), 8u);
+}
+
+TEST_F(WriteModeTest, RefusesChunksOutsideTheSectionWithoutReadingThem) {
+    for (const std::int32_t bytes : {19201, -2, INT32_MIN}) {
+        RecordingPlatform script;
+        std::int32_t code = 0;
+        Channel scriptChannel{script, code};
+        RecordingEngine recording;
+        const auto setup = encode(setupOf(80, 60, 25, 4, 50, "mjpeg"));
+        script.queueRequest({setup.begin(), setup.end()});
+        script.queueControlWord(endMarker);
+        script.queueControlWord(1);
+        const auto audio = encode(AudioSetup{2, 16, 48000, 0});
+        script.queueRequest({audio.begin(), audio.end()});
+        script.queueControlWord(bytes);
+        SharedView scriptView;
+        try {
+            serveWriteJob(code, jobFile, scriptChannel, scriptView, recording, nullptr);
+            FAIL() << bytes;
+        } catch (const BridgeFailure& failure) {
+            EXPECT_EQ(std::string(failure.what()), "error from AddMediaSample: chunk of " + std::to_string(bytes) +
+                                                       " bytes does not fit the section of 19200 bytes");
+        }
+        EXPECT_EQ(code, exitCodes::addMediaSampleFailed);
+        EXPECT_EQ(recording.calls.back(), "writer gone");
+        EXPECT_EQ(std::count_if(recording.calls.begin(), recording.calls.end(),
+                                [](const std::string& c) { return c.rfind("addSoundSamples", 0) == 0; }),
+                  0);
+    }
+}
+
+TEST_F(WriteModeTest, RefusesSoundTheMovieCannotDescribe) {
+    queueSetup(setupOf(2, 2, 25, 3, 50, "mjpeg"));
+    platform.queueControlWord(endMarker);
+    platform.queueControlWord(1);
+    queueAudio(2, 16, 96000);
+    EXPECT_EQ(run(), "failed to create media: sample rate 96000 Hz, not 1 to 65535");
+    EXPECT_EQ(exitCode, exitCodes::mediaCreateFailed);
+}
+
+TEST_F(WriteModeTest, AMovieResourceThatCannotBeWrittenIsNotReportedAsSuccess) {
+    engine.configure = [](RecordingWriter& writer) { writer.resourceResult = -28; };
+    queueSetup(setupOf(2, 2, 25, 3, 50, "mjpeg"));
+    platform.queueControlWord(endMarker);
+    platform.queueControlWord(endMarker);
+    EXPECT_EQ(run(), "failed to open movie file '" + jobFile + "' for write: -28");
+    EXPECT_EQ(exitCode, exitCodes::movieOpenFailed);
+}
+
+} // namespace
+} // namespace bridge
