@@ -2,8 +2,11 @@
 // Times ROUNDS round trips of one control word: through moviehost in mode q (the host
 // writes the word, sets the request event, waits for the reply event), and through a
 // bare echo process doing only sem_wait, recv and sem_post on the same kind of objects.
+// Then times a whole codec query (process start to exit) against `ffmpeg -encoders`, the
+// list a user would otherwise read.
 
 #include "bridgeJob.h"
+#include "codecQueryClient.h"
 
 #include <algorithm>
 #include <chrono>
@@ -29,67 +32,64 @@ double medianMicroseconds(std::vector<Nanoseconds> samples) {
     return static_cast<double>(samples[samples.size() / 2].count()) / 1000.0;
 }
 
-std::vector<Nanoseconds> throughMoviehost(const std::string& moviehost, int rounds) {
-    const std::string jobFile = "/tmp/moviehost-latency-" + std::to_string(getpid()) + ".txt";
-    BridgeJob job("q", jobFile, BridgeJobOptions{moviehost, std::chrono::seconds(30)});
-    job.receive<CodecListReply::size>();
-    std::vector<Nanoseconds> samples;
-    samples.reserve(static_cast<std::size_t>(rounds));
-    for (int i = 0; i < rounds; ++i) {
-        const auto start = Clock::now();
-        job.sendControlWord(0);
-        job.waitForReply();
-        samples.push_back(Clock::now() - start);
-    }
-    job.sendControlWord(endMarker);
-    if (const int code = job.waitForExit(); code != 0) {
-        std::fprintf(stderr, "moviehost ended with exit code %d\n", code);
-        std::exit(1);
-    }
-    unlink(jobFile.c_str());
-    return samples;
-}
-
-std::vector<Nanoseconds> bareRoundTrips(int rounds) {
-    const std::string base = "/krlat" + std::to_string(getpid());
-    sem_t* request = sem_open((base + "-req").c_str(), O_CREAT | O_EXCL, 0600, 0);
-    sem_t* reply = sem_open((base + "-rep").c_str(), O_CREAT | O_EXCL, 0600, 0);
-    sem_unlink((base + "-req").c_str());
-    sem_unlink((base + "-rep").c_str());
-    int sockets[2];
-    if (request == SEM_FAILED || reply == SEM_FAILED || socketpair(AF_UNIX, SOCK_STREAM, 0, sockets) != 0) {
-        std::perror("bare channel");
-        std::exit(1);
-    }
-    const pid_t echo = fork();
-    if (echo == 0) {
-        close(sockets[0]);
-        for (;;) {
-            sem_wait(request);
-            std::int32_t word = 0;
-            if (recv(sockets[1], &word, sizeof word, MSG_WAITALL) != sizeof word || word == endMarker) {
-                _exit(0);
-            }
-            sem_post(reply);
+// The bare peer: a forked process that answers each word with the reply semaphore.
+class BareEcho {
+public:
+    BareEcho() {
+        const std::string base = "/krlat" + std::to_string(getpid());
+        _request = sem_open((base + "-req").c_str(), O_CREAT | O_EXCL, 0600, 0);
+        _reply = sem_open((base + "-rep").c_str(), O_CREAT | O_EXCL, 0600, 0);
+        sem_unlink((base + "-req").c_str());
+        sem_unlink((base + "-rep").c_str());
+        int sockets[2];
+        if (_request == SEM_FAILED || _reply == SEM_FAILED || socketpair(AF_UNIX, SOCK_STREAM, 0, sockets) != 0) {
+            std::perror("bare channel");
+            std::exit(1);
         }
+        _echo = fork();
+        if (_echo == 0) {
+            close(sockets[0]);
+            for (;;) {
+                sem_wait(_request);
+                std::int32_t word = 0;
+                if (recv(sockets[1], &word, sizeof word, MSG_WAITALL) != sizeof word || word == endMarker) {
+                    _exit(0);
+                }
+                sem_post(_reply);
+            }
+        }
+        close(sockets[1]);
+        _socket = sockets[0];
     }
-    close(sockets[1]);
-    std::vector<Nanoseconds> samples;
-    samples.reserve(static_cast<std::size_t>(rounds));
-    for (int i = 0; i < rounds; ++i) {
-        const auto start = Clock::now();
+    ~BareEcho() {
+        const auto end = encodeControlWord(endMarker);
+        send(_socket, end.data(), end.size(), 0);
+        sem_post(_request);
+        waitpid(_echo, nullptr, 0);
+        close(_socket);
+    }
+    void roundTrip() {
         const auto word = encodeControlWord(0);
-        send(sockets[0], word.data(), word.size(), 0);
-        sem_post(request);
-        sem_wait(reply);
+        send(_socket, word.data(), word.size(), 0);
+        sem_post(_request);
+        sem_wait(_reply);
+    }
+
+private:
+    sem_t* _request;
+    sem_t* _reply;
+    int _socket = -1;
+    pid_t _echo = -1;
+};
+
+template <typename Job> double medianMillisecondsOf(int runs, Job job) {
+    std::vector<Nanoseconds> samples;
+    for (int i = 0; i < runs; ++i) {
+        const auto start = Clock::now();
+        job();
         samples.push_back(Clock::now() - start);
     }
-    const auto end = encodeControlWord(endMarker);
-    send(sockets[0], end.data(), end.size(), 0);
-    sem_post(request);
-    waitpid(echo, nullptr, 0);
-    close(sockets[0]);
-    return samples;
+    return medianMicroseconds(samples) / 1000.0;
 }
 
 } // namespace
@@ -101,12 +101,52 @@ int main(int argc, char** argv) {
     }
     const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5000;
     try {
-        const double bridge = medianMicroseconds(throughMoviehost(argv[1], rounds));
-        const double bare = medianMicroseconds(bareRoundTrips(rounds));
-        std::printf("control word round trip, median of %d:\n", rounds);
+        const std::string jobFile = "/tmp/moviehost-latency-" + std::to_string(getpid()) + ".txt";
+        std::vector<Nanoseconds> bridgeSamples;
+        std::vector<Nanoseconds> bareSamples;
+        {
+            BridgeJob job("q", jobFile, BridgeJobOptions{argv[1], std::chrono::seconds(30)});
+            job.receive<CodecListReply::size>();
+            BareEcho bare;
+            // Blocks of both kinds take turns, so a change in the machine's load shows in both.
+            constexpr int block = 250;
+            for (int done = 0; done < rounds; done += block) {
+                for (int i = 0; i < block; ++i) {
+                    const auto start = Clock::now();
+                    job.sendControlWord(0);
+                    job.waitForReply();
+                    bridgeSamples.push_back(Clock::now() - start);
+                }
+                for (int i = 0; i < block; ++i) {
+                    const auto start = Clock::now();
+                    bare.roundTrip();
+                    bareSamples.push_back(Clock::now() - start);
+                }
+            }
+            job.sendControlWord(endMarker);
+            if (const int code = job.waitForExit(); code != 0) {
+                std::fprintf(stderr, "moviehost ended with exit code %d\n", code);
+                return 1;
+            }
+        }
+        const double bridge = medianMicroseconds(bridgeSamples);
+        const double bare = medianMicroseconds(bareSamples);
+        std::printf("control word round trip, median of %zu:\n", bridgeSamples.size());
         std::printf("  through moviehost (mode q):       %8.2f us\n", bridge);
         std::printf("  bare socket + semaphore echo:     %8.2f us\n", bare);
         std::printf("  ratio moviehost / bare:           %8.2f\n", bridge / bare);
+
+        constexpr int runs = 15;
+        std::size_t names = 0;
+        const double query = medianMillisecondsOf(runs, [&] {
+            names = queryCodecs(jobFile, BridgeJobOptions{argv[1], std::chrono::seconds(30)}).size();
+        });
+        const double ffmpeg =
+            medianMillisecondsOf(runs, [] { return std::system("ffmpeg -hide_banner -encoders >/dev/null 2>&1"); });
+        std::printf("codec query, median of %d whole runs:\n", runs);
+        std::printf("  moviehost mode q (%zu names):     %8.2f ms\n", names, query);
+        std::printf("  ffmpeg -encoders:                 %8.2f ms\n", ffmpeg);
+        std::printf("  ratio moviehost / ffmpeg:         %8.2f\n", query / ffmpeg);
     } catch (const BridgeError& error) {
         std::fprintf(stderr, "moviehostLatency: %s\n", error.what());
         return 1;
