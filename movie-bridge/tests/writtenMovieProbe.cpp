@@ -37,6 +37,8 @@ std::string tagText(std::uint32_t tag) {
 } // namespace
 
 WrittenMovie probeMovie(const std::string& path) {
+    // An empty track has nothing to probe; that is what some tests expect, not news.
+    av_log_set_level(AV_LOG_FATAL);
     Input input(path);
     WrittenMovie movie;
     for (unsigned i = 0; i < input.context->nb_streams; ++i) {
