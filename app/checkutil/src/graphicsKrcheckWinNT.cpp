@@ -2,7 +2,7 @@
 // that WMI reports.
 #include "graphicsDriverVersion.h"
 
-#include "Kr/ExAssertions.h"
+#include <Kr/Ex.h>
 
 #include <comdef.h>
 #include <wbemidl.h>
