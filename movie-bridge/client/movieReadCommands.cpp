@@ -111,8 +111,8 @@ int runFramesCommand(const CommandLine& commandLine) {
             const ReadFrameView frame = movie.readFrame(static_cast<std::int32_t>(frames[done]));
             char name[32];
             std::snprintf(name, sizeof name, "frame-%06u.png", frames[done]);
-            writePng((directory / name).string(), PixelView{frame.pixels, frame.width, frame.height,
-                                                            PixelOrder::bgra, true, std::size_t{frame.width} * 4});
+            writePng((directory / name).string(), PixelView{frame.pixels, frame.width, frame.height, PixelOrder::bgra,
+                                                            true, std::size_t{frame.width} * 4});
             progress.update(done + 1);
         }
         if (const int code = movie.close(); code != 0) {

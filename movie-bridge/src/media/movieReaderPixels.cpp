@@ -16,17 +16,28 @@ namespace {
 // same pixels when no scaling happens.
 constexpr int scalerFlags = SWS_BICUBIC;
 
-bool isFullRange(const AVFrame& frame) {
-    switch (frame.format) {
+// The JPEG pixel formats are the plain ones at full range; libswscale wants them named so,
+// with the range set separately.
+AVPixelFormat withoutJpegRange(AVPixelFormat format) {
+    switch (format) {
     case AV_PIX_FMT_YUVJ420P:
+        return AV_PIX_FMT_YUV420P;
     case AV_PIX_FMT_YUVJ422P:
+        return AV_PIX_FMT_YUV422P;
     case AV_PIX_FMT_YUVJ444P:
+        return AV_PIX_FMT_YUV444P;
     case AV_PIX_FMT_YUVJ440P:
+        return AV_PIX_FMT_YUV440P;
     case AV_PIX_FMT_YUVJ411P:
-        return true;
+        return AV_PIX_FMT_YUV411P;
     default:
-        return frame.color_range == AVCOL_RANGE_JPEG;
+        return format;
     }
+}
+
+bool isFullRange(const AVFrame& frame) {
+    return frame.color_range == AVCOL_RANGE_JPEG ||
+           withoutJpegRange(static_cast<AVPixelFormat>(frame.format)) != frame.format;
 }
 
 int rowsOfPlane(const AVPixFmtDescriptor& desc, int plane, int height) {
@@ -44,7 +55,7 @@ BottomUpBgraConverter::~BottomUpBgraConverter() {
 }
 
 bool BottomUpBgraConverter::convert(const AVFrame& frame, std::uint8_t* pixels, std::size_t rowStride) {
-    const auto format = static_cast<AVPixelFormat>(frame.format);
+    const auto format = withoutJpegRange(static_cast<AVPixelFormat>(frame.format));
     const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(format);
     if (desc == nullptr || (desc->flags & AV_PIX_FMT_FLAG_HWACCEL) != 0 || frame.width <= 0 || frame.height <= 0 ||
         frame.data[0] == nullptr || rowStride < static_cast<std::size_t>(_width) * 4) {

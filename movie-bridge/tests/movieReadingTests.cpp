@@ -1,0 +1,158 @@
+// Mode r end to end: moviehost started by the client, frames read through the shared section.
+
+#include "movieReadClient.h"
+#include "pngImage.h"
+#include "readTestMovies.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+using namespace bridge;
+using namespace bridge::client;
+using readtest::MovieRecipe;
+
+namespace {
+
+BridgeJobOptions options() {
+    BridgeJobOptions o;
+    o.moviehostPath = std::string(KR_BIN_DIR) + "/moviehost";
+    return o;
+}
+
+const MovieRecipe plainH264{"reading-h264.mov", 96, 64, "25", 14, "-c:v libx264 -g 6 -bf 2 -pix_fmt yuv420p"};
+const MovieRecipe dropFrame{"reading-df.mov", 64, 48, "30000/1001", 4, "-c:v mjpeg -timecode '00:00:59;28'"};
+
+TEST(MovieReading, ReplyDescribesTheMovieAndTheSectionAndDiagnosticsAreTwoLines) {
+    MovieReadClient movie(readtest::makeMovie({"reading-640x480.mov", 640, 480, "25", 5, "-c:v mjpeg"}), options());
+    EXPECT_EQ(movie.reply().width, 640u);
+    EXPECT_EQ(movie.reply().height, 480u);
+    EXPECT_EQ(movie.reply().frameCount, 5u);
+    EXPECT_EQ(movie.reply().frameRate, 25u);
+    EXPECT_EQ(movie.reply().sectionSize, 1228820u);
+    char nullTrack[32];
+    std::snprintf(nullTrack, sizeof nullTrack, "%p", static_cast<void*>(nullptr));
+    EXPECT_EQ(movie.diagnostics(), "timecode: " + std::string(nullTrack) + "\nw 640, h 480\n");
+    EXPECT_EQ(movie.close(), 0);
+}
+
+TEST(MovieReading, FramesMatchIndependentDecodeAndOutOfRangeRequestsGiveTheLast) {
+    const std::string path = readtest::makeMovie(plainH264);
+    const auto reference = readtest::decodeWithFfmpeg(path);
+    MovieReadClient movie(path, options());
+    const auto count = static_cast<std::int32_t>(movie.reply().frameCount);
+    ASSERT_EQ(count, static_cast<std::int32_t>(reference.size()));
+
+    std::vector<std::int32_t> requests;
+    for (std::int32_t i = count - 1; i >= 0; --i) {
+        requests.push_back(i);
+    }
+    requests.insert(requests.end(), {3, 3, 0, 1, 2, count, count + 1000, -5});
+    for (const std::int32_t request : requests) {
+        const ReadFrameView frame = movie.readFrame(request);
+        const std::size_t expected = request >= 0 && request < count ? request : count - 1;
+        ASSERT_EQ(readtest::largestDifference(frame.pixels, reference[expected], 96, 64), 0) << "request " << request;
+        // Without a timecode track only the flags field is written.
+        const std::uint8_t* header = frame.pixels - FrameHeader::size;
+        EXPECT_TRUE(std::all_of(header, header + 4, [](auto b) { return b == 0xFF; }));
+        EXPECT_TRUE(std::all_of(header + 4, header + 20, [](auto b) { return b == 0; }));
+    }
+    EXPECT_EQ(movie.close(), 0);
+}
+
+TEST(MovieReading, HeaderCarriesTimecodeDefinitionAndRecordTheSameEachTime) {
+    MovieReadClient movie(readtest::makeMovie(dropFrame), options());
+    EXPECT_NE(movie.diagnostics().rfind("timecode: 0x", 0), std::string::npos) << movie.diagnostics();
+    const ReadFrameView third = movie.readFrame(2);
+    const std::vector<std::uint8_t> firstPixels(third.pixels, third.pixels + 64 * 48 * 4);
+    EXPECT_EQ(third.header.timecodeFlags & 1, 1);
+    EXPECT_EQ(third.header.timeScale, 30000);
+    EXPECT_EQ(third.header.frameDuration, 1001);
+    EXPECT_EQ(third.header.framesPerSecond, 30);
+    EXPECT_EQ(timecodeText(third.header), "00:01:00;02");
+    EXPECT_EQ(timecodeText(movie.readFrame(0).header), "00:00:59;28");
+    const ReadFrameView again = movie.readFrame(2);
+    EXPECT_EQ(timecodeText(again.header), "00:01:00;02");
+    EXPECT_EQ(std::memcmp(again.pixels, firstPixels.data(), firstPixels.size()), 0);
+    EXPECT_EQ(movie.close(), 0);
+}
+
+std::string pathOfLength(const std::filesystem::path& directory, std::size_t length) {
+    const std::string prefix = directory.string() + "/";
+    return prefix + std::string(length - prefix.size() - 4, 'm') + ".mov";
+}
+
+// 254 characters open; 255 fail as not loaded, even though the file is a good movie.
+// Failures take the bridge's two seconds each, so the refusals share one test.
+TEST(MovieReading, PathLengthRuleAndUnreadableFilesGiveMinusSix) {
+    const std::string movie = readtest::makeMovie(plainH264);
+    const std::filesystem::path directory = std::filesystem::path(readtest::mediaDirectory()) / "long";
+    std::filesystem::create_directories(directory);
+    const std::string path254 = pathOfLength(directory, 254);
+    const std::string path255 = pathOfLength(directory, 255);
+    for (const auto& path : {path254, path255}) {
+        std::filesystem::remove(path);
+        std::filesystem::create_symlink(movie, path);
+    }
+    {
+        MovieReadClient opened(path254, options());
+        EXPECT_EQ(opened.reply().frameCount, plainH264.frames);
+        EXPECT_EQ(opened.close(), 0);
+    }
+
+    const std::string garbage = readtest::mediaDirectory() + "/reading-garbage.mov";
+    std::ofstream(garbage) << "this is no movie\n";
+    for (const auto& path : {path255, garbage}) {
+        try {
+            MovieReadClient refused(path, options());
+            ADD_FAILURE() << path << " opened";
+        } catch (const BridgeError& error) {
+            const std::string text = error.what();
+            EXPECT_NE(text.find("exit code -6"), std::string::npos) << text;
+            EXPECT_NE(text.find("exception: 'failed to load movie'"), std::string::npos) << text;
+        }
+        // The user's file is never overwritten with the failure text.
+        EXPECT_EQ(std::filesystem::file_size(path), std::filesystem::file_size(path == garbage ? garbage : movie));
+    }
+}
+
+TEST(MovieReadingCommands, FramesWritesPngTopRowFirstAndInfoPrintsTheMovie) {
+    const std::string path = readtest::makeMovie(dropFrame);
+    const auto reference = readtest::decodeWithFfmpeg(path);
+    const std::string client = std::string(KR_BIN_DIR) + "/moviehost-client";
+    const std::filesystem::path out =
+        std::filesystem::path(readtest::mediaDirectory()) / ("frames-" + std::to_string(getpid()));
+    std::filesystem::remove_all(out);
+    ASSERT_EQ(std::system((client + " frames '" + path + "' '" + out.string() + "' 3-1 >/dev/null 2>&1").c_str()), 0);
+    for (int i = 1; i <= 3; ++i) {
+        const PngImage image = readPng((out / ("frame-00000" + std::to_string(i) + ".png")).string());
+        ASSERT_EQ(image.width, 64u);
+        ASSERT_TRUE(image.hasAlpha);
+        for (std::size_t p = 0; p < 64 * 48; ++p) {
+            const auto* bgra = reference[i].data() + p * 4;
+            const auto* rgba = image.pixels.data() + p * 4;
+            ASSERT_EQ((std::array<int, 4>{rgba[2], rgba[1], rgba[0], rgba[3]}),
+                      (std::array<int, 4>{bgra[0], bgra[1], bgra[2], bgra[3]}))
+                << "frame " << i << " pixel " << p;
+        }
+    }
+    EXPECT_FALSE(std::filesystem::exists(out / "frame-000000.png"));
+    std::filesystem::remove_all(out);
+
+    const std::string infoFile = readtest::mediaDirectory() + "/info-" + std::to_string(getpid()) + ".txt";
+    ASSERT_EQ(std::system((client + " info '" + path + "' >'" + infoFile + "'").c_str()), 0);
+    std::ifstream info(infoFile);
+    const std::string text((std::istreambuf_iterator<char>(info)), std::istreambuf_iterator<char>());
+    std::filesystem::remove(infoFile);
+    EXPECT_EQ(text, "size: 64 x 48\nframes: 4\nrate: 29\nstart timecode: 00:00:59;28\n");
+
+    // A selection outside the movie is refused before anything is written.
+    EXPECT_NE(std::system((client + " frames '" + path + "' '" + out.string() + "' 2-4 2>/dev/null").c_str()), 0);
+    EXPECT_TRUE(!std::filesystem::exists(out) || std::filesystem::is_empty(out));
+    std::filesystem::remove_all(out);
+}
+
+} // namespace
