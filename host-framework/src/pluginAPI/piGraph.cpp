@@ -162,7 +162,7 @@ RCShdPtr<PiNode> PiGraph::createNode(const std::string& toolName, const std::str
     RCShdPtr<PiNode> node = buildNode(toolName, nodeName);
     const std::size_t position = _nodes.size();
     insertNode(node, position);
-    RCShdPtr<PiGraph> self(this);
+    PiGraph* self = this; // the history belongs to the document, which outlives it
     _commandStack.record(
         "Create " + node->getName(), [self, node] { self->eraseNode(node); },
         [self, node, position] { self->insertNode(node, position); });
@@ -174,7 +174,7 @@ RCShdPtr<PiGroupNode> PiGraph::createGroup(const std::string& name) {
     RCShdPtr<PiGroupNode> group(new PiGroupNode(name));
     const std::size_t position = _nodes.size();
     insertNode(group, position);
-    RCShdPtr<PiGraph> self(this);
+    PiGraph* self = this; // the history belongs to the document, which outlives it
     _commandStack.record(
         "Create " + name, [self, group] { self->eraseNode(group); },
         [self, group, position] { self->insertNode(group, position); });
@@ -192,7 +192,7 @@ RCShdPtr<PiBoundaryNode> PiGraph::createBoundary(const RCShdPtr<PiGroupNode>& gr
     boundary->_group = group.get();
     const std::size_t position = _nodes.size();
     insertNode(boundary, position);
-    RCShdPtr<PiGraph> self(this);
+    PiGraph* self = this; // the history belongs to the document, which outlives it
     _commandStack.record(
         "Create " + name, [self, boundary] { self->eraseNode(boundary); },
         [self, boundary, position] { self->insertNode(boundary, position); });
@@ -256,7 +256,7 @@ void PiGraph::removeNode(const RCShdPtr<PiNode>& node) {
             graph.setSource(*link.input, link.output);
     };
     remove(*this);
-    RCShdPtr<PiGraph> self(this);
+    PiGraph* self = this; // the history belongs to the document, which outlives it
     _commandStack.record(
         "Remove " + node->getName(), [self, restore] { restore(*self); }, [self, remove] { remove(*self); });
 }
