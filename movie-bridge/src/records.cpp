@@ -3,17 +3,28 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <initializer_list>
 #include <limits>
 
 namespace bridge {
 
-static_assert(controlWordSize == 4);
-static_assert(ReadReply::size == 24);
-static_assert(WriteSetup::size == 60);
-static_assert(WriteReply::size == 8);
-static_assert(AudioSetup::size == 16);
-static_assert(CodecListReply::size == 8);
-static_assert(FrameHeader::size == 20);
+// Each record's size is the sum of its field widths as the encoders below lay them out,
+// and the sizes are those of the protocol.
+constexpr std::size_t sumOf(std::initializer_list<std::size_t> widths) {
+    std::size_t sum = 0;
+    for (const std::size_t width : widths) {
+        sum += width;
+    }
+    return sum;
+}
+static_assert(controlWordSize == sizeof(std::int32_t) && controlWordSize == 4);
+static_assert(ReadReply::size == sumOf({4, 4, 4, 4, 4, 4}) && ReadReply::size == 24);
+static_assert(WriteSetup::size == sumOf({4, 4, 8, 4, 4, 4, sizeof(WriteSetup::codecNameField)}) &&
+              WriteSetup::size == 60);
+static_assert(WriteReply::size == sumOf({4, 4}) && WriteReply::size == 8);
+static_assert(AudioSetup::size == sumOf({4, 4, 4, 4}) && AudioSetup::size == 16);
+static_assert(CodecListReply::size == sumOf({4, 4}) && CodecListReply::size == 8);
+static_assert(FrameHeader::size == sumOf({4, 4, 4, 1, 1, 2, 4}) && FrameHeader::size == 20);
 static_assert(sizeof(double) == 8 && std::numeric_limits<double>::is_iec559);
 
 namespace {
