@@ -46,6 +46,8 @@ public:
     const ReadReply& reply() const { return _reply; }
     // The two lines moviehost printed on opening ("timecode: ...", "w ..., h ...").
     std::string diagnostics() { return _job.process().standardOutput(); }
+    // The moviehost process serving this job (for measurements such as its memory).
+    pid_t moviehostPid() { return _job.process().pid(); }
 
     // Asks for one frame. The request is sent as given, so a host may also address frames
     // by the bridge's own rule (past the end or negative: the last frame).
