@@ -1,0 +1,4 @@
+# Tests of the tool plug-in interface (KRpluginAPI), included from host-framework/src/pluginAPI.
+set(piTestDir ${PROJECT_SOURCE_DIR}/host-framework/tests)
+
+kr_add_gtest(piDocumentTests SOURCES ${piTestDir}/piDocumentTests.cpp LIBS KRpluginAPI)
