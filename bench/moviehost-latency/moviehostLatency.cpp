@@ -7,6 +7,7 @@
 
 #include "bridgeJob.h"
 #include "codecQueryClient.h"
+#include "media/codecList.h"
 
 #include <algorithm>
 #include <chrono>
@@ -143,10 +144,12 @@ int main(int argc, char** argv) {
         });
         const double ffmpeg =
             medianMillisecondsOf(runs, [] { return std::system("ffmpeg -hide_banner -encoders >/dev/null 2>&1"); });
+        const double listing = medianMillisecondsOf(runs, [] { return listMovieEncoderNames(); });
         std::printf("codec query, median of %d whole runs:\n", runs);
         std::printf("  moviehost mode q (%zu names):     %8.2f ms\n", names, query);
         std::printf("  ffmpeg -encoders:                 %8.2f ms\n", ffmpeg);
         std::printf("  ratio moviehost / ffmpeg:         %8.2f\n", query / ffmpeg);
+        std::printf("  of which listing and probing:     %8.2f ms\n", listing);
     } catch (const BridgeError& error) {
         std::fprintf(stderr, "moviehostLatency: %s\n", error.what());
         return 1;
