@@ -42,13 +42,4 @@ TEST(LiStringTokenizer, WithoutDelimitersTheWholeTextIsOneToken) {
     EXPECT_EQ(tokens(Kr::LiStringTokenizer("GL_A GL_B", "", notEmpty)), std::vector<std::string>{"GL_A GL_B"});
 }
 
-TEST(LiString, ConvertsToAndComparesLikeAStandardString) {
-    const Kr::LiString blank(" ");
-    const std::string& asStandard = blank;
-    EXPECT_EQ(asStandard, " ");
-    EXPECT_EQ(Kr::LiString(std::string("luts")), Kr::LiString("luts"));
-    EXPECT_LT(Kr::LiString("a"), Kr::LiString("b"));
-    EXPECT_TRUE(Kr::LiString().empty());
-}
-
 } // namespace

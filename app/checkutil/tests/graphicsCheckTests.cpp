@@ -67,6 +67,16 @@ struct SameServerRun {
     std::string glxinfoSingle;
 };
 
+// Runs a command under xvfb-run with the given server options. Each test process starts its
+// search for a free display at a number of its own, so that parallel test processes do not
+// pick the same display at the same moment.
+ProcessResult runUnderXvfb(const std::string& serverOptions, const std::vector<std::string>& command) {
+    std::vector<std::string> args = {
+        "/usr/bin/xvfb-run", "-a", "-n", std::to_string(100 + getpid() % 400), "-s", serverOptions + " -nolisten tcp"};
+    args.insert(args.end(), command.begin(), command.end());
+    return runProcess(args);
+}
+
 SameServerRun runOnXvfb() {
     char pattern[] = "/tmp/krGraphicsCheckXXXXXX";
     if (!mkdtemp(pattern)) {
@@ -75,12 +85,8 @@ SameServerRun runOnXvfb() {
     const fs::path directory = pattern;
     const std::string script = "\"$1\" graphics >\"$2/out\" 2>\"$2/err\"; echo $? >\"$2/rc\"; "
                                "glxinfo -B >\"$2/brief\"; glxinfo -s >\"$2/single\"";
-    // A start number of its own per process, so that parallel test processes do not pick the
-    // same free display at the same moment.
-    const std::string firstDisplay = std::to_string(100 + getpid() % 400);
     const ProcessResult xvfb =
-        runProcess({"/usr/bin/xvfb-run", "-a", "-n", firstDisplay, "-s", "-screen 0 1024x768x24 -nolisten tcp",
-                    "/bin/sh", "-c", script, "sh", syscheck, directory.string()});
+        runUnderXvfb("-screen 0 1024x768x24", {"/bin/sh", "-c", script, "sh", syscheck, directory.string()});
     SameServerRun run;
     if (xvfb.exitCode == 0) {
         run.syscheckExit = std::stoi(readFile(directory / "rc"));
@@ -198,6 +204,14 @@ TEST(GraphicsCheckWithoutDisplay, WindowAssertionEndsTheRunWithCodeFour) {
     EXPECT_THAT(result.err, HasSubstr("!win.isNull()"));
     EXPECT_THAT(result.err, HasSubstr("app\\checkutil\\src\\graphicsKrcheckInit"));
     EXPECT_THAT(result.err, HasSubstr("94"));
+}
+
+TEST(GraphicsCheckWithoutGlx, ContextAssertionEndsTheRunWithCodeFour) {
+    const ProcessResult result = runUnderXvfb("-screen 0 640x480x24 -extension GLX", {syscheck, "graphics"});
+    EXPECT_EQ(result.exitCode, 4);
+    EXPECT_EQ(result.out, "");
+    EXPECT_THAT(result.err, HasSubstr("!ctx.isNull()"));
+    EXPECT_THAT(result.err, HasSubstr("98"));
 }
 
 } // namespace
