@@ -86,4 +86,5 @@ template <> Kr::InInit<KrInit::cpuKrcheck>::InInit() : InPackageInit("cpuKrcheck
     addDependency(InInit<KrInit::base>::getType());
 }
 
+template class Kr::InInit<KrInit::cpuKrcheck>;
 static Kr::InInit<KrInit::cpuKrcheck> packageInit;

@@ -25,6 +25,8 @@ template <> Kr::InInit<KrInit::syscheck>::InInit() : InPackageInit("syscheck") {
     addDependency(InInit<KrInit::base>::getType());
 }
 
+template class Kr::InInit<KrInit::syscheck>;
+
 namespace {
 
 Kr::InInit<KrInit::syscheck> packageInit;

@@ -2,8 +2,9 @@
 
 // Framework exceptions and the guarded program run.
 //
-// Every framework failure is an ExBase: getText() is what went wrong, getMessage() adds
-// the exception's kind and, when known, the source position. Raise a broken internal
+// Every framework failure is an ExBase: getText() is what went wrong, getMessage() the
+// whole story for a person: the kind where the text alone would not tell it (assertion,
+// null pointer, failed cast) and, when known, the source position. Raise a broken internal
 // condition with
 //     if (!(_elementStack.empty()))
 //         Kr::Assertions::throwAssertionFailed("app\\checkutil\\src\\xmlKrcheckInit", 150, "_elementStack.empty()");
@@ -25,7 +26,7 @@ public:
     virtual ~ExBase();
 
     virtual std::string getText() const;
-    // "Kind: text (file, line N)": the kind is the exception's class name.
+    // "text (file, line N)"; subclasses may put their kind in front.
     virtual std::string getMessage() const;
     // A copy of the same dynamic type, so that a caught exception can outlive its handler.
     virtual ExBase* clone() const;
@@ -89,7 +90,6 @@ private:
 class KR_EXPORT ExForeign : public ExBase {
 public:
     explicit ExForeign(std::string text);
-    std::string getMessage() const override;
     ExBase* clone() const override;
 };
 

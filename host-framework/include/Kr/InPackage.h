@@ -12,8 +12,10 @@
 //         addDependency(InInit<KrInit::resmgt>::getType());
 //         addDependency(InInit<KrInit::base>::getType());
 //     }
+//     template class Kr::InInit<KrInit::cpuKrcheck>; // exports getType() and the hooks
 //     static Kr::InInit<KrInit::cpuKrcheck> packageInit;
-// Hooks not specialised stay empty. getType() is exported by every library that uses it.
+// Hooks not specialised stay empty. Packages are registered, initialised and terminated
+// on one thread (the program's main thread).
 
 #include <Kr/KrExport.h>
 

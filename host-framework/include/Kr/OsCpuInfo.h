@@ -35,8 +35,8 @@ public:
         bool sse = false;
         bool sse2 = false;
         bool sse3 = false;
-        bool hyperthreading = false;        // the processor can run several threads per core
-        bool hyperThreadingEnabled = false; // and this machine does
+        bool hyperthreading = false;        // CPUID's HTT flag: several logical processors per package
+        bool hyperThreadingEnabled = false; // the kernel runs more than one thread on some core
         std::uint32_t logicalProcessors = 0;
         std::uint32_t cores = 0;
         std::uint32_t physicalProcessors = 0;

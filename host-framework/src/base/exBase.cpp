@@ -1,5 +1,4 @@
 #include <Kr/Ex.h>
-#include <Kr/ExTypeName.h>
 #include <Kr/RCExUtil.h>
 
 #include <utility>
@@ -16,7 +15,7 @@ std::string ExBase::getText() const {
 }
 
 std::string ExBase::getMessage() const {
-    std::string message = typeNameOf(typeid(*this)) + ": " + getText();
+    std::string message = getText();
     if (!_file.empty()) {
         message += " (" + _file;
         if (_line > 0)
@@ -82,10 +81,6 @@ ExBase* ExCastFailed::clone() const {
 }
 
 ExForeign::ExForeign(std::string text) : ExBase(std::move(text)) {}
-
-std::string ExForeign::getMessage() const {
-    return getText();
-}
 
 ExBase* ExForeign::clone() const {
     return new ExForeign(*this);

@@ -37,4 +37,5 @@ template <> Kr::InInit<KrInit::loaderProbeKrmodule>::InInit() : InPackageInit("l
     addDependency(InInit<KrInit::base>::getType());
 }
 
+template class Kr::InInit<KrInit::loaderProbeKrmodule>;
 static Kr::InInit<KrInit::loaderProbeKrmodule> packageInit;

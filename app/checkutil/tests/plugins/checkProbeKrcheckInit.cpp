@@ -31,4 +31,5 @@ template <> Kr::InInit<KrInit::checkProbeKrcheck>::InInit() : InPackageInit("che
     addDependency(InInit<KrInit::base>::getType());
 }
 
+template class Kr::InInit<KrInit::checkProbeKrcheck>;
 static Kr::InInit<KrInit::checkProbeKrcheck> packageInit;
