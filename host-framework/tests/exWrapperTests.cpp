@@ -78,9 +78,4 @@ TEST(Assertions, MacroCarriesTheSourcePathWithoutExtensionAndTheCondition) {
     }
 }
 
-TEST(ExProcessRc, TextDefaultsToTheReturnCode) {
-    EXPECT_EQ(Kr::ExProcessRc(7).getText(), "process ends with return code 7");
-    EXPECT_EQ(Kr::ExProcessRc(7, "no display").getText(), "no display");
-}
-
 } // namespace

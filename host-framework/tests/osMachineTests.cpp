@@ -124,13 +124,4 @@ TEST(OsMemoryArchOnThisMachine, FiguresAgreeWithSysfsAndMeminfo) {
     EXPECT_EQ(memory.getL2CacheWaySize(), l2.ways ? l2.size / l2.ways : l2.line);
 }
 
-TEST(OsCpuInfoReport, ListsTheIdentificationAndFlagsLineByLine) {
-    std::string report = Kr::OsCpuInfo::getReport();
-    EXPECT_THAT(report,
-                testing::HasSubstr("Model name:             " + std::string(Kr::OsCpuInfo::getTypeName()) + "\n"));
-    EXPECT_THAT(report, testing::HasSubstr("CPU(s):                 " +
-                                           std::to_string(Kr::OsCpuInfo::getNbLogicalProcessors()) + "\n"));
-    EXPECT_THAT(report, testing::ContainsRegex("\nFlags: +[a-z0-9_ ]+$"));
-}
-
 } // namespace
