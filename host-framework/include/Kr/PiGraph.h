@@ -67,6 +67,7 @@ private:
     bool dependsOn(const PiNode& node, const PiNode& upstream) const;
     void buildProcNodes(PiNode& node);
     void dropProcNodes(PiNode& node);
+    void collectProcNodes(PiNode& node, std::vector<PxStrongHndl<const PxNode>>& stale);
 
     // A connection change with its events and processing invalidation; the public
     // operations of the sockets record it on the command stack.

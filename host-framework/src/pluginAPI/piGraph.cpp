@@ -334,19 +334,31 @@ void PiGraph::nodeChanged(PiNode& node) {
 }
 
 void PiGraph::dropProcNodes(PiNode& node) {
+    std::vector<PxStrongHndl<const PxNode>> stale;
+    collectProcNodes(node, stale);
+    // Whoever still holds the old processing nodes learns once that they are stale (a node
+    // passed through several document nodes is dropped several times).
+    std::vector<const PxNode*> told;
+    for (const auto& procNode : stale)
+        if (std::find(told.begin(), told.end(), procNode.get()) == told.end()) {
+            told.push_back(procNode.get());
+            procNode->invalidate();
+        }
+}
+
+void PiGraph::collectProcNodes(PiNode& node, std::vector<PxStrongHndl<const PxNode>>& stale) {
     auto it = _procNodes.find(&node);
     if (it == _procNodes.end() || !it->second.valid)
         return;
-    // Whoever still holds the old processing nodes learns that they are stale.
     for (auto& [name, procNode] : it->second.outputs)
         if (procNode)
-            procNode->invalidate();
+            stale.push_back(procNode);
     it->second.outputs.clear();
     it->second.valid = false;
     for (auto& output : node._outputs)
         for (PiInput* destination : output->_destinations)
             if (auto downstream = destination->getNode())
-                dropProcNodes(*downstream);
+                collectProcNodes(*downstream, stale);
 }
 
 PxStrongHndl<const PxNode> PiGraph::getProcNode(const RCShdPtr<const PiOutput>& output) {
