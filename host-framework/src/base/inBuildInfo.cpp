@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <memory>
 #include <ostream>
+#include <sstream>
 
 namespace Kr {
 
@@ -63,12 +64,13 @@ std::vector<const InBuildInfo*> InBuildInfoUtil::getLibraryInfos() {
 }
 
 std::string InBuildInfoUtil::describe(const InBuildInfo& info) {
-    std::string text = info.getProductTitle();
+    std::ostringstream text;
+    text << info.getProductTitle();
     if (!info.getModuleName().empty())
-        text += " [" + info.getModuleName() + "]";
-    text += " " + info.getVersionString() + info.getVersionSuffix() + " (" + info.getReleaseName() + "), build " +
-            info.getBuildNumber() + " of " + info.getBuildDate() + ", " + info.getBuildFlavour();
-    return text;
+        text << " [" << info.getModuleName() << "]";
+    text << " " << info.getVersionString() << info.getVersionSuffix() << " (" << info.getReleaseName() << "), build "
+         << info.getBuildNumber() << " of " << info.getBuildDate() << ", " << info.getBuildFlavour();
+    return text.str();
 }
 
 void InBuildInfoStore::releaseRecordsOf(const InPackageInit& package) {

@@ -156,8 +156,11 @@ void readIdentification(OsCpuInfo::Values& values) {
 
     const unsigned flagRegisters[] = {leaf1.edx, leaf1.ecx, leaf7.ebx, extended.ecx, extended.edx};
     for (const FlagBit& flag : flagBits) {
-        if (bit(flagRegisters[flag.registerIndex], flag.bitIndex))
-            values.flags += (values.flags.empty() ? "" : " ") + std::string(flag.name);
+        if (!bit(flagRegisters[flag.registerIndex], flag.bitIndex))
+            continue;
+        if (!values.flags.empty())
+            values.flags += ' ';
+        values.flags += flag.name;
     }
 
     Registers brandPart;
