@@ -1,6 +1,8 @@
 #include "codecList.h"
 
 #include <array>
+#include <filesystem>
+#include <fstream>
 #include <string_view>
 
 extern "C" {
@@ -31,9 +33,54 @@ bool isHardwareEncoder(const AVCodec* codec) {
     return false;
 }
 
+bool anyFileStartsWith(const std::filesystem::path& directory, std::string_view prefix) {
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(directory, error)) {
+        if (entry.path().filename().string().starts_with(prefix)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool intelRenderNodePresent() {
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator("/sys/class/drm", error)) {
+        if (!entry.path().filename().string().starts_with("renderD")) {
+            continue;
+        }
+        std::ifstream vendor(entry.path() / "device" / "vendor");
+        std::string id;
+        if (vendor >> id && id == "0x8086") {
+            return true;
+        }
+    }
+    return false;
+}
+
+// A look at the device nodes first spares loading a vendor library that cannot work here.
+// (It also keeps clear of FFmpeg 5.1's QSV encoders, which leak their frame queue when
+// their initialisation fails.)
+bool deviceMayBePresent(std::string_view name) {
+    if (name.ends_with("_nvenc")) {
+        return std::filesystem::exists("/proc/driver/nvidia/version") || std::filesystem::exists("/dev/nvidia0");
+    }
+    if (name.ends_with("_qsv")) {
+        return intelRenderNodePresent();
+    }
+    if (name.ends_with("_v4l2m2m")) {
+        return anyFileStartsWith("/dev", "video");
+    }
+    return true;
+}
+
 // The writer hands encoders frames in memory, so an encoder that takes only device frames
-// is of no use even where its device exists.
+// is of no use even where its device exists. Encoders that list no formats (V4L2 m2m)
+// negotiate with their device; planar 4:2:0 is what they all take.
 AVPixelFormat softwarePixelFormat(const AVCodec* codec) {
+    if (codec->pix_fmts == nullptr) {
+        return AV_PIX_FMT_YUV420P;
+    }
     for (const AVPixelFormat* format = codec->pix_fmts; format != nullptr && *format != AV_PIX_FMT_NONE; ++format) {
         const AVPixFmtDescriptor* descriptor = av_pix_fmt_desc_get(*format);
         if (descriptor != nullptr && (descriptor->flags & AV_PIX_FMT_FLAG_HWACCEL) == 0) {
@@ -47,7 +94,7 @@ AVPixelFormat softwarePixelFormat(const AVCodec* codec) {
 // and it fails fast; a small frame size keeps a successful open cheap.
 bool hardwareEncoderOpens(const AVCodec* codec) {
     const AVPixelFormat format = softwarePixelFormat(codec);
-    if (format == AV_PIX_FMT_NONE) {
+    if (format == AV_PIX_FMT_NONE || !deviceMayBePresent(codec->name)) {
         return false;
     }
     AVCodecContext* context = avcodec_alloc_context3(codec);
