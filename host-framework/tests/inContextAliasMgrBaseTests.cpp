@@ -54,8 +54,11 @@ TEST(FrameworkOptions, UnknownOrIncompleteOptionsAreRefusedByName) {
     } catch (const Kr::ExBase& ex) {
         EXPECT_THAT(ex.getText(), HasSubstr("\"--kr-verbose\""));
     }
-    CommandLine incomplete({"syscheck", "--kr-plugin-path"});
-    EXPECT_THROW(Kr::InContextAliasMgrBase::takeFrameworkOptions(incomplete.argc, incomplete.argv), Kr::ExBase);
+    for (const char* option : {"--kr-plugin-path", "--kr-plugin-path="}) {
+        CommandLine incomplete({"syscheck", option});
+        EXPECT_THROW(Kr::InContextAliasMgrBase::takeFrameworkOptions(incomplete.argc, incomplete.argv), Kr::ExBase)
+            << option;
+    }
 }
 
 } // namespace

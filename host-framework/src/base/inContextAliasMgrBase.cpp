@@ -43,17 +43,22 @@ bool InContextAliasMgrBase::takeFrameworkOptions(int& argc, char**& argv) {
             continue;
         }
         const std::size_t pathOptionLength = std::strlen(pluginPathOption);
+        const char* directory = nullptr;
         if (std::strcmp(word, buildInfoOption) == 0) {
             listBuildInfo = true;
         } else if (std::strncmp(word, pluginPathOption, pathOptionLength) == 0 && word[pathOptionLength] == '=') {
-            parsed.pluginDirectories.emplace_back(word + pathOptionLength + 1);
+            directory = word + pathOptionLength + 1;
         } else if (std::strcmp(word, pluginPathOption) == 0) {
-            if (i + 1 >= argc)
-                throw ExBase(std::string("framework option ") + pluginPathOption + " needs a directory");
-            parsed.pluginDirectories.emplace_back(argv[++i]);
+            directory = i + 1 < argc ? argv[++i] : "";
         } else {
             throw ExBase(std::string("unknown framework option \"") + word + "\" (known: " + pluginPathOption +
                          "=DIR, " + buildInfoOption + ")");
+        }
+        if (directory) {
+            // An empty directory would quietly mean the current one.
+            if (*directory == '\0')
+                throw ExBase(std::string("framework option ") + pluginPathOption + " needs a directory");
+            parsed.pluginDirectories.emplace_back(directory);
         }
     }
     if (argc > 0)
