@@ -40,6 +40,8 @@ public:
 
     // The floating windows now shown, by name.
     std::vector<std::string> getShownFloatingWindows() const;
+    // The most recently made floating window of that name; null when none exists.
+    UiFloatingHandler* findFloatingWindow(const std::string& name) const;
 
 private:
     friend class UiFloatingHandler;

@@ -40,6 +40,13 @@ std::vector<std::string> UiAppMgr::getShownFloatingWindows() const {
     return names;
 }
 
+UiFloatingHandler* UiAppMgr::findFloatingWindow(const std::string& name) const {
+    for (auto it = _floating.rbegin(); it != _floating.rend(); ++it)
+        if ((*it)->getName() == name)
+            return const_cast<UiFloatingHandler*>(*it);
+    return nullptr;
+}
+
 UiFloatingHandler::UiFloatingHandler(const RCShdPtr<PiContainer>& rootContainer, std::string name)
     : _rootContainer(rootContainer), _name(std::move(name)) {
     UiAppMgr::getInstance()._floating.push_back(this);

@@ -1,0 +1,65 @@
+#pragma once
+
+// The headless host's command interpreter: a document, open editors, viewers and loaded
+// plug-ins, driven by script lines. Commands print to the given stream; a refused command
+// raises KrhostError naming what was wrong.
+
+#include <Kr/PiEditor.h>
+#include <Kr/PiGraph.h>
+#include <Kr/PiViewer.h>
+
+#include <iosfwd>
+#include <map>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace Krhost {
+
+class KrhostError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+class Session {
+public:
+    explicit Session(std::ostream& out);
+    ~Session();
+
+    // Loads every .krtool then every .krmodule file of a directory, in name order.
+    void loadPlugins(const std::string& directory);
+    // Runs one script line; blank lines and lines starting with '#' do nothing.
+    void run(const std::string& line);
+    // Runs a whole script; the first refused line stops it with "<source>:<line>: <why>".
+    void runScript(std::istream& script, const std::string& sourceName);
+
+    Kr::PiGraph& getGraph() { return *_graph; }
+    static std::vector<std::string> tokenize(const std::string& line);
+    static std::string usage();
+
+private:
+    using Args = std::vector<std::string>;
+    void dispatch(const Args& args);
+    Kr::RCShdPtr<Kr::PiNode> node(const std::string& name) const;
+    Kr::RCShdPtr<const Kr::PiOutput> output(const std::string& nodeName, const std::string& outputName) const;
+    Kr::RCShdPtr<Kr::PiInput> input(const std::string& nodeName, const std::string& inputName) const;
+    Kr::RCShdPtr<Kr::PiWidget> widget(const std::string& nodeName, const std::string& widgetName) const;
+    Kr::PiViewer& viewer(const std::string& name);
+
+    void connect(const Args& args);
+    void disconnect(const Args& args);
+    void editor(const Args& args);
+    void browser(const Args& args);
+    void print(const Args& args);
+    void printGraph();
+    void writePng(const Args& args);
+    void pixel(const Args& args);
+
+    std::ostream& _out;
+    Kr::RCShdPtr<Kr::PiGraph> _graph;
+    std::map<std::string, Kr::RCShdPtr<Kr::PiEditor>> _editors;
+    std::map<std::string, std::unique_ptr<Kr::PiViewer>> _viewers;
+};
+
+} // namespace Krhost
