@@ -48,8 +48,6 @@ public:
     // Composes "197, <what> : <system error> <system text>" from the last system error.
     [[noreturn]] void raiseSystemFailure(std::int32_t code, const std::string& what);
 
-    ChannelPlatform& platform() { return _platform; }
-
 private:
     ChannelPlatform& _platform;
     std::int32_t& _exitCode;
