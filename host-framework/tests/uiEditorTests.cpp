@@ -164,7 +164,7 @@ TEST_F(Editors, AHotkeyPressedInAViewerReachesOnlyTheHandlersThere) {
     EXPECT_EQ(hotkeys.getEntry("/Test", "Poke"), entry);
     hotkeys.bindKey(entry, "P");
     KeyedHandler::pokes = 0;
-    PiViewer shown("shown"), other("other");
+    UiViewer shown("shown"), other("other");
     shown.addNode(node);
     EXPECT_TRUE(shown.hasEventHandler(node));
     EXPECT_TRUE(shown.pressKey("P"));
@@ -177,6 +177,12 @@ TEST_F(Editors, AHotkeyPressedInAViewerReachesOnlyTheHandlersThere) {
     shown.removeNode(node);
     EXPECT_EQ(hotkeys.getNbHandlers(entry), 0);
     EXPECT_FALSE(shown.pressKey("P"));
+}
+
+TEST_F(Editors, AViewerThatIsNoWidgetCannotTakeHotkeyHandlers) {
+    PiViewer bare;
+    EXPECT_THROW(bare.addNode(node), std::bad_cast);
+    EXPECT_FALSE(bare.hasEventHandler(node));
 }
 
 TEST_F(Editors, TheSwitchHotkeyIsBoundByTheHostConfiguration) {

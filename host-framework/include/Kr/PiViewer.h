@@ -45,22 +45,40 @@ public:
 // A viewer showing nodes. Each node shown gets the event handler its controller makes
 // (PiEventHandlingInterface); events reaching the viewer go to those handlers in the order
 // the nodes were added, until one handles the event.
-class KR_EXPORT PiViewer : public UiWidget {
+class KR_EXPORT PiViewer {
 public:
-    explicit PiViewer(std::string name);
-    ~PiViewer() override;
-
-    UiEventHandler* getEventHandler() override { return &_dispatcher; }
+    PiViewer();
+    PiViewer(const PiViewer&) = delete;
+    PiViewer& operator=(const PiViewer&) = delete;
+    virtual ~PiViewer();
 
     void addNode(const RCShdPtr<PiNode>& node);
     // Releases the node's event handler; a node not shown is ignored.
     void removeNode(const RCShdPtr<PiNode>& node);
+    // Releases every handler; a derived viewer calls it first thing in its destructor.
     void clear();
     std::vector<RCShdPtr<PiNode>> getNodes() const;
     bool hasEventHandler(const RCShdPtr<PiNode>& node) const;
 
     // Delivers an event to the node handlers; returns whether one handled it.
     bool deliver(EvEvent& event);
+
+private:
+    struct Shown {
+        RCShdPtr<PiNode> node;
+        RCStrongPtr<PiEventHandler> handler;
+    };
+    std::vector<Shown> _shown;
+};
+
+// The application's viewer window: a viewer that is also a window-system widget, so it
+// receives hotkeys.
+class KR_EXPORT UiViewer : public PiViewer, public UiWidget {
+public:
+    explicit UiViewer(std::string name);
+    ~UiViewer() override;
+
+    UiEventHandler* getEventHandler() override { return &_dispatcher; }
     // Presses a key while the viewer has the focus; returns whether a hotkey handler used it.
     bool pressKey(const std::string& key);
 
@@ -73,13 +91,8 @@ private:
     private:
         PiViewer& _viewer;
     };
-    struct Shown {
-        RCShdPtr<PiNode> node;
-        RCStrongPtr<PiEventHandler> handler;
-    };
 
     Dispatcher _dispatcher;
-    std::vector<Shown> _shown;
 };
 
 } // namespace Kr

@@ -199,10 +199,10 @@ RCShdPtr<PiWidget> Session::widget(const std::string& nodeName, const std::strin
     return found;
 }
 
-PiViewer& Session::viewer(const std::string& name) {
+UiViewer& Session::viewer(const std::string& name) {
     auto& slot = _viewers[name];
     if (!slot)
-        slot = std::make_unique<PiViewer>(name);
+        slot = std::make_unique<UiViewer>(name);
     return *slot;
 }
 

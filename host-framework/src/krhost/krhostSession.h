@@ -45,7 +45,7 @@ private:
     Kr::RCShdPtr<const Kr::PiOutput> output(const std::string& nodeName, const std::string& outputName) const;
     Kr::RCShdPtr<Kr::PiInput> input(const std::string& nodeName, const std::string& inputName) const;
     Kr::RCShdPtr<Kr::PiWidget> widget(const std::string& nodeName, const std::string& widgetName) const;
-    Kr::PiViewer& viewer(const std::string& name);
+    Kr::UiViewer& viewer(const std::string& name);
 
     void connect(const Args& args);
     void disconnect(const Args& args);
@@ -59,7 +59,7 @@ private:
     std::ostream& _out;
     Kr::RCShdPtr<Kr::PiGraph> _graph;
     std::map<std::string, Kr::RCShdPtr<Kr::PiEditor>> _editors;
-    std::map<std::string, std::unique_ptr<Kr::PiViewer>> _viewers;
+    std::map<std::string, std::unique_ptr<Kr::UiViewer>> _viewers;
 };
 
 } // namespace Krhost

@@ -43,7 +43,7 @@ void PiEventHandler::windowPostDraw(const PiEventContext& context) {
     static_cast<const PiEventHandler&>(*this).windowPostDraw(context);
 }
 
-PiViewer::PiViewer(std::string name) : UiWidget(std::move(name)), _dispatcher(*this) {}
+PiViewer::PiViewer() = default;
 
 PiViewer::~PiViewer() {
     clear();
@@ -95,7 +95,14 @@ bool PiViewer::deliver(EvEvent& event) {
     return false;
 }
 
-bool PiViewer::pressKey(const std::string& key) {
+UiViewer::UiViewer(std::string name) : UiWidget(std::move(name)), _dispatcher(*this) {}
+
+// The handlers withdraw from this widget's hotkeys while it still exists.
+UiViewer::~UiViewer() {
+    clear();
+}
+
+bool UiViewer::pressKey(const std::string& key) {
     return UiHotkeyRegistry::getInstance().pressKey(*this, key);
 }
 
