@@ -16,28 +16,34 @@ runs=${XML_BENCH_RUNS:-3}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-# measure NAME FILE COMMAND...: best wall time of $runs runs and the peak resident memory.
-# Sets seconds and peakKiB.
+# measure NAME FILE COMMAND...: the best of $runs runs by wall time, the processor time
+# (user + system) of that run, and the highest peak resident memory of all runs. Sets
+# seconds, cpuSeconds and peakKiB. Processor time is the steadier figure on a busy machine.
 measure() {
     local name=$1 file=$2
     shift 2
     seconds=""
+    cpuSeconds=""
     peakKiB=0
-    local i start end t m
+    local i start end t cpu m
     for ((i = 0; i < runs; i++)); do
         start=$EPOCHREALTIME
-        if ! /usr/bin/time -f "%M" -o "$work/peak" "$@" >"$work/out" 2>"$work/err"; then
+        if ! /usr/bin/time -f "%U %S %M" -o "$work/usage" "$@" >"$work/out" 2>"$work/err"; then
             echo "$name failed on $file:" >&2
             cat "$work/out" "$work/err" >&2
             exit 1
         fi
         end=$EPOCHREALTIME
         t=$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f", b - a }')
-        m=$(tail -n 1 "$work/peak")
+        read -r user system m < <(tail -n 1 "$work/usage")
+        cpu=$(awk -v u="$user" -v s="$system" 'BEGIN { printf "%.2f", u + s }')
         if [[ -z $seconds ]] || awk -v a="$t" -v b="$seconds" 'BEGIN { exit !(a < b) }'; then
             seconds=$t
+            cpuSeconds=$cpu
         fi
-        ((m > peakKiB)) && peakKiB=$m
+        if ((m > peakKiB)); then
+            peakKiB=$m
+        fi
     done
 }
 
@@ -55,9 +61,10 @@ file=$work/bench.xml
 "$benchBin/xmlBenchGenerate" "$file" "$megabytes"
 bytes=$(stat -c %s "$file")
 printf 'file: %s MB of generated XML, best of %s runs\n\n' "$(awk -v b="$bytes" 'BEGIN { printf "%.1f", b / 1048576 }')" "$runs"
-printf '%-34s %10s %10s %14s\n' "parser" "seconds" "MB/s" "peak memory"
+printf '%-26s %9s %9s %9s %9s %12s\n' "parser" "wall s" "MB/s" "cpu s" "MB/cpu-s" "peak memory"
 
-declare -A speed
+declare -A label=([syscheck]="syscheck xml" [xmllint]="xmllint --noout --stream" [expat]="expat (bare parse)")
+declare -A speed cpuSpeed
 for tool in syscheck xmllint expat; do
     case $tool in
     syscheck) measure "syscheck xml" "$file" "$bin/syscheck" xml "$file" && requireValid "$file" ;;
@@ -65,15 +72,18 @@ for tool in syscheck xmllint expat; do
     expat) measure "expat" "$file" "$benchBin/xmlExpatParse" "$file" ;;
     esac
     speed[$tool]=$(rate "$bytes" "$seconds")
-    [[ $tool == syscheck ]] && smallPeak=$peakKiB
-    label=$tool
-    [[ $tool == syscheck ]] && label="syscheck xml"
-    [[ $tool == xmllint ]] && label="xmllint --noout --stream"
-    [[ $tool == expat ]] && label="expat (bare parse)"
-    printf '%-34s %10s %10s %11s MB\n' "$label" "$seconds" "${speed[$tool]}" "$(awk -v k="$peakKiB" 'BEGIN { printf "%.1f", k / 1024 }')"
+    cpuSpeed[$tool]=$(rate "$bytes" "$cpuSeconds")
+    if [[ $tool == syscheck ]]; then
+        smallPeak=$peakKiB
+    fi
+    printf '%-26s %9s %9s %9s %9s %9.1f MB\n' "${label[$tool]}" "$seconds" "${speed[$tool]}" "$cpuSeconds" \
+        "${cpuSpeed[$tool]}" "$(awk -v k="$peakKiB" 'BEGIN { print k / 1024 }')"
 done
-printf '\nsyscheck xml / xmllint --stream: %s\n' "$(awk -v a="${speed[syscheck]}" -v b="${speed[xmllint]}" 'BEGIN { printf "%.2f", a / b }')"
-printf 'syscheck xml / expat:            %s\n' "$(awk -v a="${speed[syscheck]}" -v b="${speed[expat]}" 'BEGIN { printf "%.2f", a / b }')"
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+printf '\nsyscheck xml / xmllint --stream: %s by wall time, %s by processor time\n' \
+    "$(ratio "${speed[syscheck]}" "${speed[xmllint]}")" "$(ratio "${cpuSpeed[syscheck]}" "${cpuSpeed[xmllint]}")"
+printf 'syscheck xml / expat:            %s by wall time, %s by processor time\n' \
+    "$(ratio "${speed[syscheck]}" "${speed[expat]}")" "$(ratio "${cpuSpeed[syscheck]}" "${cpuSpeed[expat]}")"
 
 if ((largeMegabytes > 0)); then
     rm -f "$file"
@@ -83,7 +93,8 @@ if ((largeMegabytes > 0)); then
     runs=1
     measure "syscheck xml" "$large" "$bin/syscheck" xml "$large"
     requireValid "$large"
-    printf '\nflat memory: %s MB file in %s s (%s MB/s), peak %.1f MB against %.1f MB for the %s MB file\n' \
+    printf '\nflat memory: %s MB file in %s s (%s MB/s, %s MB per cpu-s), peak %.1f MB against %.1f MB for the %s MB file\n' \
         "$(awk -v b="$largeBytes" 'BEGIN { printf "%.0f", b / 1048576 }')" "$seconds" "$(rate "$largeBytes" "$seconds")" \
+        "$(rate "$largeBytes" "$cpuSeconds")" \
         "$(awk -v k="$peakKiB" 'BEGIN { print k / 1024 }')" "$(awk -v k="$smallPeak" 'BEGIN { print k / 1024 }')" "$megabytes"
 fi

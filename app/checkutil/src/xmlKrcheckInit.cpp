@@ -5,7 +5,6 @@
 #include <Kr/In.h>
 #include <Kr/Os.h>
 #include <Kr/OsFileReader.h>
-#include <Kr/WideStringUtil.h>
 #include <Kr/Xml.h>
 
 #include <exception>
@@ -78,14 +77,15 @@ public:
         _elementStack.front()->setAttribute(name, value);
     }
 
-    // Successive pieces of one text accumulate in the element.
+    // Successive pieces of text accumulate in the element. Only the new piece is converted:
+    // converting the whole data back and forth for every piece made a root element with many
+    // children cost time growing with the square of their number.
     void notifyTextData(const std::string& text, std::int64_t line) override {
         if (_elementStack.empty()) {
             throw Kr::XmlEx::ExSyntaxError(sourcePath, lineTextData, "No valid element for adding text data", line,
                                            getFileName());
         }
-        Kr::XmlElement& element = *_elementStack.front();
-        element.setData(Kr::WideStringUtil::narrowMB(element.getData()) + text);
+        _elementStack.front()->appendData(text);
     }
 
     void notifyCharacterData(const std::string& text, std::int64_t line) override {

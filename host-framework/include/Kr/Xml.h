@@ -104,6 +104,8 @@ public:
 
     // Replaces the data with UTF-8 text; the data is kept as a wide string.
     void setData(const std::string& text);
+    // Adds UTF-8 text at the end of the data, converting only the new text.
+    void appendData(const std::string& text);
     const std::wstring& getData() const { return _data; }
 
 private:

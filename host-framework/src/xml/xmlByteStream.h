@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -7,6 +8,17 @@
 namespace Kr {
 
 class OsFileReader;
+
+// Bytes that a run of text can take without a look from the parser.
+constexpr std::array<bool, 256> plainTextTable() {
+    std::array<bool, 256> table{};
+    for (int c = 0x20; c < 0x80; ++c) {
+        table[c] = c != '<' && c != '&' && c != ']' && c != '>';
+    }
+    table['\n'] = true;
+    table['\t'] = true;
+    return table;
+}
 
 // Reads a file in fixed-size chunks and hands the parser one byte at a time, already
 // prepared the way XML wants it: line ends normalised (CR LF and a lone CR become LF),
@@ -36,6 +48,22 @@ public:
         return decode(c);
     }
 
+    // Appends the bytes from here to the next one the parser's text rule must look at (markup,
+    // references, "]" and ">", anything but printable ASCII, tabs and line feeds), as far as the
+    // current chunk goes; returns whether it appended any. It is get() for a whole run of text.
+    bool appendPlainText(std::string& out) {
+        if (_pending != 0) {
+            return false;
+        }
+        const std::size_t start = _pos;
+        while (_pos < _end && plainText[_chunk[_pos]]) {
+            _line += _chunk[_pos] == '\n';
+            ++_pos;
+        }
+        out.append(reinterpret_cast<const char*>(_chunk.data()) + start, _pos - start);
+        return _pos != start;
+    }
+
     // Line of the next byte get() returns, counting from 1.
     std::int64_t line() const {
         return _line;
@@ -54,6 +82,8 @@ public:
     [[noreturn]] void fail(const char* sourcePath, int sourceLine, const std::string& message) const;
 
 private:
+    static constexpr std::array<bool, 256> plainText = plainTextTable();
+
     [[noreturn]] void fail(const std::string& message, int sourceLine) const;
     bool refill();
     int decode(unsigned char c);

@@ -24,4 +24,8 @@ void XmlElement::setData(const std::string& text) {
     _data = WideStringUtil::widenMB(text);
 }
 
+void XmlElement::appendData(const std::string& text) {
+    _data += WideStringUtil::widenMB(text);
+}
+
 } // namespace Kr

@@ -5,6 +5,7 @@
 #include "xmlCharacters.h"
 
 #include <unordered_set>
+#include <vector>
 
 namespace Kr {
 
@@ -61,7 +62,8 @@ private:
 
     int readName(int c, std::string& name);
     int skipSpace(int c);
-    int readQuoted(int quote, std::string& value, const std::string& what);
+    int readQuoted(int quote, std::string& value, bool inDeclaration);
+    bool isRepeatedAttribute();
     void expect(const char* keyword, const std::string& what);
     void leaveElement();
 
@@ -84,7 +86,12 @@ private:
     std::string _attributeName;
     std::string _attributeValue;
     std::string _scratch;
-    std::unordered_set<std::string> _attributeNames;
+    // Names of the start tag's attributes so far: the first few in a reused vector, compared one by
+    // one without allocating; a tag with more moves on to a hash set.
+    static constexpr std::size_t fewAttributes = 16;
+    std::vector<std::string> _attributeNames;
+    std::size_t _attributeCount = 0;
+    std::unordered_set<std::string> _manyAttributeNames;
 };
 
 void Parser::run() {
@@ -133,6 +140,9 @@ void Parser::text(int c, std::int64_t line) {
         }
         _textBrackets = c == ']' ? _textBrackets + 1 : 0;
         _text.push_back(static_cast<char>(c));
+        if (_in.appendPlainText(_text)) {
+            _textBrackets = 0;
+        }
     }
     if (_text.size() >= textPieceSize && _in.atCharBoundary()) {
         flushText();
@@ -211,7 +221,8 @@ void Parser::startTag(int c, std::int64_t line) {
     _stage = Stage::Root;
     ++_depth;
     _protocol.notifyStartTag(_name);
-    _attributeNames.clear();
+    _attributeCount = 0;
+    _manyAttributeNames.clear();
     for (;;) {
         const bool separated = isSpace(c);
         c = skipSpace(c);
@@ -248,8 +259,8 @@ void Parser::startTag(int c, std::int64_t line) {
             fail("the value of attribute " + quoted(_attributeName) + " of " + quoted(_name) +
                  " must be quoted (found " + describe(c) + ")");
         }
-        c = readQuoted(c, _attributeValue, "attribute " + quoted(_attributeName));
-        if (!_attributeNames.insert(_attributeName).second) {
+        c = readQuoted(c, _attributeValue, false);
+        if (isRepeatedAttribute()) {
             fail("attribute " + quoted(_attributeName) + " appears twice in start tag " + quoted(_name));
         }
         _protocol.notifyAttribute(_attributeName, _attributeValue, attributeLine);
@@ -258,7 +269,11 @@ void Parser::startTag(int c, std::int64_t line) {
 
 // Reads an attribute value up to its closing quote, references decoded and white space
 // characters turned into blanks as XML asks; returns the byte after the quote.
-int Parser::readQuoted(int quote, std::string& value, const std::string& what) {
+int Parser::readQuoted(int quote, std::string& value, bool inDeclaration) {
+    const auto what = [&] {
+        return inDeclaration ? quoted(_attributeName) + " in the XML declaration"
+                             : "attribute " + quoted(_attributeName);
+    };
     value.clear();
     for (;;) {
         const int c = _in.get();
@@ -267,9 +282,9 @@ int Parser::readQuoted(int quote, std::string& value, const std::string& what) {
         }
         switch (c) {
         case endOfFile:
-            fail("the file ends inside the value of " + what);
+            fail("the file ends inside the value of " + what());
         case '<':
-            fail("\"<\" is not allowed in the value of " + what + "; write \"&lt;\"");
+            fail("\"<\" is not allowed in the value of " + what() + "; write \"&lt;\"");
         case '&':
             reference(value);
             break;
@@ -281,6 +296,25 @@ int Parser::readQuoted(int quote, std::string& value, const std::string& what) {
             value.push_back(static_cast<char>(c));
         }
     }
+}
+
+bool Parser::isRepeatedAttribute() {
+    if (_attributeCount < fewAttributes) {
+        for (std::size_t i = 0; i < _attributeCount; ++i) {
+            if (_attributeNames[i] == _attributeName) {
+                return true;
+            }
+        }
+        if (_attributeNames.size() == _attributeCount) {
+            _attributeNames.emplace_back();
+        }
+        _attributeNames[_attributeCount++] = _attributeName;
+        return false;
+    }
+    if (_attributeCount++ == fewAttributes) {
+        _manyAttributeNames.insert(_attributeNames.begin(), _attributeNames.end());
+    }
+    return !_manyAttributeNames.insert(_attributeName).second;
 }
 
 void Parser::endTag(std::int64_t line) {
@@ -481,7 +515,7 @@ void Parser::xmlDeclaration(int c, std::int64_t line) {
         if (c != '"' && c != '\'') {
             fail("the value of " + quoted(_attributeName) + " in the XML declaration must be quoted");
         }
-        c = readQuoted(c, _attributeValue, quoted(_attributeName) + " in the XML declaration");
+        c = readQuoted(c, _attributeValue, true);
         if (next == 0) {
             version = _attributeValue;
         } else if (next == 1) {
