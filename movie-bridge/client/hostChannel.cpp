@@ -148,13 +148,11 @@ void HostChannel::waitForReply(ChildProcess& bridge, Clock::time_point deadline)
     // A semaphore cannot be polled with the pidfd, so the wait goes in short slices.
     constexpr auto slice = std::chrono::milliseconds(20);
     for (;;) {
-        const auto sliceEnd = std::min(deadline, Clock::now() + slice);
-        timespec until{};
-        clock_gettime(CLOCK_MONOTONIC, &until);
-        const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(sliceEnd - Clock::now()).count();
-        const long long total = until.tv_nsec + std::max<long long>(ns, 0);
-        until.tv_sec += static_cast<time_t>(total / 1000000000);
-        until.tv_nsec = static_cast<long>(total % 1000000000);
+        // steady_clock is CLOCK_MONOTONIC, the clock sem_clockwait is given.
+        const auto sliceEnd = std::min(deadline, Clock::now() + slice).time_since_epoch();
+        const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(sliceEnd);
+        const timespec until{static_cast<time_t>(seconds.count()),
+                             static_cast<long>(std::chrono::nanoseconds(sliceEnd - seconds).count())};
         if (sem_clockwait(_replyEvent, CLOCK_MONOTONIC, &until) == 0) {
             return;
         }
