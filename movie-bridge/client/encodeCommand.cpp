@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <unistd.h>
 #include <vector>
 
 namespace bridge::client {
@@ -18,6 +19,25 @@ struct EncodeArguments {
     std::string output;
     std::string audio;
     std::vector<std::string> frames;
+};
+
+// A line that rewrites itself on a terminal; elsewhere only the last state is printed.
+class Progress {
+public:
+    void update(const std::string& text) {
+        _text = text;
+        if (_terminal) {
+            std::fprintf(stderr, "\r%s", text.c_str());
+        }
+    }
+    void done() {
+        std::fprintf(stderr, _terminal ? "\n" : "%s\n", _text.c_str());
+        _text.clear();
+    }
+
+private:
+    bool _terminal = isatty(STDERR_FILENO) == 1;
+    std::string _text;
 };
 
 bool parseNumber(const std::string& text, double& value) {
@@ -98,13 +118,13 @@ void addAudio(MovieWriteClient& movie, const std::string& path) {
     std::vector<std::uint8_t> chunk(std::max<std::size_t>(movie.sectionSize() / frameBytes, 1) * frameBytes);
     const std::uint64_t total = wav.remaining();
     std::uint64_t done = 0;
+    Progress progress;
     while (const std::size_t got = wav.read(chunk.data(), chunk.size())) {
         movie.addSamples(chunk.data(), got);
         done += got;
-        std::fprintf(stderr, "\rencode: sound %llu of %llu bytes", static_cast<unsigned long long>(done),
-                     static_cast<unsigned long long>(total));
+        progress.update("encode: sound " + std::to_string(done) + " of " + std::to_string(total) + " bytes");
     }
-    std::fprintf(stderr, "\n");
+    progress.done();
     movie.finishSoundTrack();
 }
 
@@ -117,6 +137,7 @@ int encode(const EncodeArguments& arguments, const BridgeJobOptions& options) {
                             arguments.codec},
                            options);
     const std::size_t total = arguments.frames.size();
+    Progress progress;
     for (std::size_t i = 0; i < total; ++i) {
         const PngImage image = i == 0 ? first : readPng(arguments.frames[i]);
         if (image.width != first.width || image.height != first.height) {
@@ -125,9 +146,9 @@ int encode(const EncodeArguments& arguments, const BridgeJobOptions& options) {
                               " x " + std::to_string(first.height));
         }
         movie.addFrame(withBytesPerPixel(image, bytesPerPixel).data(), PixelRows::topFirst);
-        std::fprintf(stderr, "\rencode: frame %zu of %zu", i + 1, total);
+        progress.update("encode: frame " + std::to_string(i + 1) + " of " + std::to_string(total));
     }
-    std::fprintf(stderr, "\n");
+    progress.done();
     movie.finishVideo();
     if (!arguments.audio.empty()) {
         addAudio(movie, arguments.audio);

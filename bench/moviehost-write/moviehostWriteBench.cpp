@@ -1,0 +1,117 @@
+// moviehostWriteBench: writes the same synthetic 1920 x 1080 RGBA frames either through
+// moviehost (the host's side, with the write client) or raw to standard output for the
+// ffmpeg command, so that both encode identical pictures.
+//
+//   moviehostWriteBench --frames N --codec NAME --quality Q --out FILE.mov
+//   moviehostWriteBench --frames N --raw | ffmpeg -f rawvideo -pix_fmt rgba -s 1920x1080 ...
+
+#include "movieWriteClient.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <sys/resource.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+constexpr int width = 1920;
+constexpr int height = 1080;
+constexpr int distinctFrames = 8;
+
+// A picture with smooth areas, edges and fine texture, different in every frame, so the
+// encoders have real work to do.
+std::vector<std::uint8_t> makeFrame(int n) {
+    std::vector<std::uint8_t> pixels(std::size_t(width) * height * 4);
+    std::uint32_t noise = 2463534242u + n;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            noise ^= noise << 13;
+            noise ^= noise >> 17;
+            noise ^= noise << 5;
+            const int grain = int(noise & 15) - 8;
+            std::uint8_t* p = &pixels[(std::size_t(y) * width + x) * 4];
+            const bool square = ((x + n * 24) / 120 + y / 120) % 2 == 0;
+            p[0] = std::uint8_t(std::clamp((x * 255) / width + grain, 0, 255));
+            p[1] = std::uint8_t(std::clamp((y * 255) / height + grain, 0, 255));
+            p[2] = std::uint8_t(square ? 200 : 40);
+            p[3] = 255;
+        }
+    }
+    return pixels;
+}
+
+int usage() {
+    std::fprintf(stderr, "usage: moviehostWriteBench --frames N (--raw | --codec NAME --quality Q --out FILE "
+                         "[--moviehost PATH])\n");
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    int frames = 0;
+    int quality = 50;
+    bool raw = false;
+    std::string codec = "mjpeg";
+    std::string out;
+    bridge::client::BridgeJobOptions options;
+    options.moviehostPath = std::string(KR_BIN_DIR) + "/moviehost";
+    for (int i = 1; i < argc; ++i) {
+        const std::string word = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (word == "--raw") {
+            raw = true;
+        } else if (word == "--frames" && hasValue) {
+            frames = std::atoi(argv[++i]);
+        } else if (word == "--quality" && hasValue) {
+            quality = std::atoi(argv[++i]);
+        } else if (word == "--codec" && hasValue) {
+            codec = argv[++i];
+        } else if (word == "--out" && hasValue) {
+            out = argv[++i];
+        } else if (word == "--moviehost" && hasValue) {
+            options.moviehostPath = argv[++i];
+        } else {
+            return usage();
+        }
+    }
+    if (frames <= 0 || (!raw && out.empty())) {
+        return usage();
+    }
+    std::vector<std::vector<std::uint8_t>> pictures;
+    for (int n = 0; n < distinctFrames; ++n) {
+        pictures.push_back(makeFrame(n));
+    }
+
+    if (raw) {
+        for (int n = 0; n < frames; ++n) {
+            const auto& picture = pictures[n % distinctFrames];
+            if (std::fwrite(picture.data(), picture.size(), 1, stdout) != 1) {
+                return 1;
+            }
+        }
+        return std::fflush(stdout) == 0 ? 0 : 1;
+    }
+
+    try {
+        const auto start = std::chrono::steady_clock::now();
+        bridge::client::MovieWriteClient movie(out, {width, height, 24, 4, quality, codec}, options);
+        for (int n = 0; n < frames; ++n) {
+            movie.addFrame(pictures[n % distinctFrames].data(), bridge::client::PixelRows::topFirst);
+        }
+        movie.finish();
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        rusage usage{};
+        getrusage(RUSAGE_CHILDREN, &usage);
+        std::printf("%.2f %.1f\n", frames / seconds, usage.ru_maxrss / 1024.0);
+        return 0;
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "moviehostWriteBench: %s\n", error.what());
+        return 1;
+    }
+}
