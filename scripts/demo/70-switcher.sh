@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# The Switcher tool in krhost: a document routing one of three sources through a Switcher,
+# the output compared with the selected source pixel for pixel, and a saved document whose
+# unconnected entries are dropped when it is opened again.
+set -euo pipefail
+here=$(cd "$(dirname "$0")/../.." && pwd)
+cd "$KR_DEMO_DIR"
+echo "krhost examples/switcher.kr:"
+"$KR_BIN_DIR/krhost" "$here/examples/switcher.kr"
+echo
+if cmp -s switcher-p.png switcher-s.png; then
+    echo "switcher-s.png (the Switcher's output) and switcher-p.png (its selected source) are identical"
+else
+    echo "switcher-s.png differs from switcher-p.png" >&2
+    exit 1
+fi
