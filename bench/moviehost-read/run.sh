@@ -3,7 +3,8 @@
 # against the ffmpeg command decoding the same file to raw BGRA on a pipe read by a consumer,
 # and against ffmpeg's own decode plus BGRA conversion with no consumer (-f null); all in the
 # same run with default (automatic) decoder threads. Also reading in reverse order, and the
-# peak memory of moviehost while it reads.
+# peak memory of moviehost while it reads. Processor times (reader plus decoder) are printed
+# beside the rates, since on a busy machine the rates also measure the wait for a core.
 set -euo pipefail
 bench=${KR_BENCH_BIN_DIR:?}/moviehostReadBench
 media=${KR_READ_BENCH_MEDIA:-$(mktemp -d)}
@@ -30,15 +31,20 @@ for entry in "${cases[@]}"; do
     # Warm the page cache so that every reader starts from the same place.
     cat "$movie" >/dev/null
 
-    read -r forward peak < <("$bench" --movie "$movie" --moviehost "$KR_BIN_DIR/moviehost" 2>/dev/null)
-    piped=$("$bench" --pipe "$movie" 2>/dev/null)
+    read -r forward peak cpuOurs < <("$bench" --movie "$movie" --moviehost "$KR_BIN_DIR/moviehost" 2>/dev/null)
+    read -r piped cpuPipe < <("$bench" --pipe "$movie" 2>/dev/null)
+    TIMEFORMAT='%U %S'
     start=$(now)
-    ffmpeg -nostdin -v error -i "$movie" -pix_fmt bgra -f null -
+    read -r user sys < <({ time ffmpeg -nostdin -v error -i "$movie" -pix_fmt bgra -f null - ; } 2>&1)
     decoded=$(rate "$frames" "$start" "$(now)")
-    read -r backward backPeak < <("$bench" --movie "$movie" --reverse --moviehost "$KR_BIN_DIR/moviehost" 2>/dev/null)
+    cpuNull=$(awk -v u="$user" -v s="$sys" 'BEGIN { printf "%.2f", u + s }')
+    read -r backward backPeak cpuBack < <("$bench" --movie "$movie" --reverse --moviehost "$KR_BIN_DIR/moviehost" 2>/dev/null)
 
     printf '%-9s %3d frames  moviehost %6s frames/s   ffmpeg pipe %6s (x%s)   ffmpeg -f null %6s (x%s)\n' \
         "$codec" "$frames" "$forward" "$piped" "$(ratio "$forward" "$piped")" "$decoded" "$(ratio "$forward" "$decoded")"
-    printf '%-9s reverse %6s frames/s (x%s of sequential)   peak memory %s MiB sequential, %s MiB reverse\n' \
-        "$codec" "$backward" "$(ratio "$backward" "$forward")" "$peak" "$backPeak"
+    printf '%-9s processor time: moviehost %ss   ffmpeg pipe %ss (x%s)   ffmpeg -f null %ss (x%s)\n' \
+        "$codec" "$cpuOurs" "$cpuPipe" "$(ratio "$cpuPipe" "$cpuOurs")" "$cpuNull" "$(ratio "$cpuNull" "$cpuOurs")"
+    printf '%-9s reverse %6s frames/s (x%s of sequential, processor time %ss)   peak memory %s MiB sequential, %s MiB reverse\n' \
+        "$codec" "$backward" "$(ratio "$backward" "$forward")" "$cpuBack" "$peak" "$backPeak"
 done
+echo "load average while measuring: $(cut -d' ' -f1-3 /proc/loadavg) on $(nproc) cores"

@@ -163,8 +163,14 @@ void MovieReader::Engine::openDecoder() {
         fail("cannot set up its video decoder: " + errorText(error));
     }
     decoder->pkt_timebase = video->time_base;
-    // As many threads as the ffmpeg command would use for the same file.
+    // As many threads as the ffmpeg command would use for the same file. Frame threads hold
+    // back one picture per thread, so a seek to an intra-only frame would decode that many
+    // pictures to deliver one; such codecs share out the slices of each picture instead.
     decoder->thread_count = 0;
+    const AVCodecDescriptor* descriptor = avcodec_descriptor_get(codec->id);
+    if (descriptor != nullptr && (descriptor->props & AV_CODEC_PROP_INTRA_ONLY) != 0) {
+        decoder->thread_type = FF_THREAD_SLICE;
+    }
     if (const int error = avcodec_open2(decoder.get(), codec, nullptr); error < 0) {
         fail(std::string("cannot open the ") + codec->name + " decoder: " + errorText(error));
     }
@@ -314,7 +320,7 @@ const AVFrame* MovieReader::Engine::frameFor(std::size_t index) {
     if (!seekTo(index)) {
         return nullptr;
     }
-    // Keep what is decoded on the way, so that reading backwards finds it.
+    // Keep the pictures decoded on the way, so that reading backwards finds them.
     return decodeUntil(index, true);
 }
 
@@ -388,11 +394,8 @@ const AVFrame* MovieReader::Engine::decodeUntil(std::size_t index, bool keepInCa
             cache.insert(*sample, received.get());
             return nullptr;
         }
-        if (keepInCache) {
+        if (*sample < index && keepInCache) {
             cache.insert(*sample, received.get());
-            if (*sample == index) {
-                return cache.find(index);
-            }
             continue;
         }
         if (*sample == index) {
