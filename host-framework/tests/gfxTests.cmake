@@ -2,7 +2,8 @@
 set(gfxTestDir ${PROJECT_SOURCE_DIR}/host-framework/tests)
 
 # Windowing against a private Xvfb that the tests start themselves.
-kr_add_gtest(gfxWindowingTests SOURCES ${gfxTestDir}/gfxWindowingTests.cpp LIBS KRgfx X11::X11 OpenGL::GL)
+kr_add_gtest(gfxWindowingTests SOURCES ${gfxTestDir}/gfxWindowingTests.cpp ${gfxTestDir}/gfxSanitizerOptions.cpp
+             LIBS KRgfx X11::X11 OpenGL::GL)
 kr_add_gtest(gfxNoDisplayTests SOURCES ${gfxTestDir}/gfxNoDisplayTests.cpp LIBS KRgfx)
 kr_add_gtest(gfxQueryRulesTests
     SOURCES ${gfxTestDir}/gfxQueryRulesTests.cpp

@@ -74,7 +74,10 @@ ProcessResult runUnderXvfb(const std::string& serverOptions, const std::vector<s
     std::vector<std::string> args = {
         "/usr/bin/xvfb-run", "-a", "-n", std::to_string(100 + getpid() % 400), "-s", serverOptions + " -nolisten tcp"};
     args.insert(args.end(), command.begin(), command.end());
-    return runProcess(args);
+    // Sanitizer builds only: Mesa's process-lifetime allocations are not syscheck's leaks.
+    return runProcess(args, {{"ASAN_OPTIONS", "fast_unwind_on_malloc=0"},
+                             {"LSAN_OPTIONS", "print_suppressions=0:suppressions=" KR_SOURCE_DIR
+                                              "/host-framework/tests/gfxMesaLeaks.supp"}});
 }
 
 SameServerRun runOnXvfb() {
