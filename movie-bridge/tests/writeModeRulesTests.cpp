@@ -118,17 +118,6 @@ TEST(WriteSampleCount, DoesNotWrapForChunksAboveHalfAGigabyte) {
     EXPECT_EQ(sampleCountFor(0x40000000u, 2, 16), 0x10000000u);
 }
 
-TEST(WriteFrameSize, RefusesSizesNoSectionCanHold) {
-    EXPECT_EQ(frameSizeProblem(1920, 1080, 4), "");
-    EXPECT_EQ(frameSizeProblem(1, 1, 3), "");
-    EXPECT_NE(frameSizeProblem(0, 1080, 4), "");
-    EXPECT_NE(frameSizeProblem(1920, -1, 4), "");
-    EXPECT_NE(frameSizeProblem(1920, 1080, 2), "");
-    EXPECT_NE(frameSizeProblem(1920, 1080, 5), "");
-    EXPECT_NE(frameSizeProblem(65536, 65536, 4), "");
-    EXPECT_EQ(frameSizeProblem(65535, 16384, 4), "");
-}
-
 TEST(WriteSound, RefusesDescriptionsNoTrackCanHold) {
     EXPECT_EQ(soundProblem(2, 16, 48000), "");
     EXPECT_EQ(soundProblem(1, 8, 65535), "");

@@ -182,18 +182,23 @@ TEST_F(WriteModeTest, WritesOneVideoTrackInTheOrderOfTheJob) {
 }
 
 TEST_F(WriteModeTest, FallsBackToJpegForUnknownNamesAndNamesDifferingInCase) {
-    for (const std::string name : {"PNG", "h.264", "0123456789012345678901234567890123456789"}) {
+    // The last case fills the whole 32-byte name field with no zero byte in it.
+    std::vector<WriteSetupBytes> setups;
+    for (const std::string name : {"PNG", "h.264", "png"}) {
+        setups.push_back(encode(setupOf(2, 2, 24, 4, 0, name)));
+    }
+    std::fill(setups.back().begin() + 28, setups.back().end(), 'p');
+    for (const WriteSetupBytes& bytes : setups) {
         RecordingPlatform script;
         std::int32_t code = 0;
         Channel scriptChannel{script, code};
         RecordingEngine recording;
-        const auto bytes = encode(setupOf(2, 2, 24, 4, 0, name));
         script.queueRequest({bytes.begin(), bytes.end()});
         script.queueControlWord(endMarker);
         script.queueControlWord(endMarker);
         SharedView scriptView;
         serveWriteJob(code, jobFile, scriptChannel, scriptView, recording, nullptr);
-        EXPECT_EQ(recording.calls[3], "createCompressionSession mjpeg q0 key24 depth32") << name;
+        EXPECT_EQ(recording.calls[3], "createCompressionSession mjpeg q0 key24 depth32");
     }
 }
 
