@@ -1,4 +1,8 @@
 # Tests of the graphics check, included from app/checkutil/CMakeLists.txt.
+if(NOT KR_BUILD_TESTS)
+    return()
+endif()
+
 kr_add_gtest(graphicsReportTests
     SOURCES tests/graphicsExtensionListTests.cpp tests/graphicsPixelFormatSupportTests.cpp
             tests/graphicsDriverVersionLinuxTests.cpp
