@@ -119,7 +119,7 @@ int runFramesCommand(const CommandLine& commandLine) {
             std::fprintf(stderr, "moviehost-client frames: moviehost ended with exit code %d\n", code);
             return 1;
         }
-        std::fprintf(stderr, "frames: %zu written to %s\n", frames.size(), directory.c_str());
+        std::printf("%zu frames written to %s\n", frames.size(), directory.c_str());
         return 0;
     } catch (const std::runtime_error& error) {
         std::fprintf(stderr, "moviehost-client frames: %s\n", error.what());

@@ -60,7 +60,8 @@ std::vector<std::vector<std::uint8_t>> decodeWithFfmpeg(const std::string& path)
     const int height = std::stoi(probe.substr(probe.find(',') + 1));
     const std::size_t frameBytes = static_cast<std::size_t>(width) * height * 4;
 
-    const std::string command = "ffmpeg -nostdin -v error -i '" + path + "' -f rawvideo -pix_fmt bgra -";
+    const std::string command =
+        "ffmpeg -nostdin -v error -i '" + path + "' -vsync passthrough -f rawvideo -pix_fmt bgra -";
     std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
     if (!pipe) {
         throw std::runtime_error("cannot start " + command);

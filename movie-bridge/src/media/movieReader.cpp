@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <string_view>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -246,7 +247,8 @@ void MovieReader::Engine::buildFrameTable() {
 void MovieReader::Engine::readMovieTimes() {
     // The movie's own time scale where the file has a movie header, else the track's.
     std::uint64_t movieDuration = 0;
-    const auto header = readMovieHeader(path);
+    const bool quickTimeFamily = std::string_view(format->iformat->name).find("mov") != std::string_view::npos;
+    const auto header = quickTimeFamily ? readMovieHeader(path) : std::nullopt;
     if (header && header->timeScale <= static_cast<std::uint32_t>(std::numeric_limits<TimeValue>::max())) {
         timeScale = static_cast<TimeValue>(header->timeScale);
         movieDuration = header->duration;
