@@ -30,7 +30,7 @@ FUZZ_SECONDS ?= 60
 FUZZ_DIR ?= build/fuzz
 fuzz: deps
 	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKR_SANITIZE=ON \
-		-DKR_FUZZ=ON -DKR_BUILD_MOVIE_BRIDGE=OFF >/dev/null
+		-DKR_FUZZ=ON -DKR_BUILD_TESTS=ON -DKR_BUILD_MOVIE_BRIDGE=OFF >/dev/null
 	@cmake --build $(FUZZ_DIR) --target xmlParserFuzz
 	@mkdir -p $(FUZZ_DIR)/corpus
 	$(FUZZ_DIR)/bin/xmlParserFuzz -max_total_time=$(FUZZ_SECONDS) -max_len=4096 -artifact_prefix=$(FUZZ_DIR)/ \

@@ -95,8 +95,8 @@ TEST_F(XmlFiles, ReportsEveryConstructInDocumentOrderWithItsLine) {
               recorder);
     EXPECT_THAT(recorder.events,
                 ElementsAre("1: version 1.0", "doctype scene", "start scene", "3: attr name=main", "4: attr size=2",
-                            "4: start end", "4: text \n  ", "start node", "empty end", "start label", "5: start end",
-                            "5: text one", "5: cdata <two>", "5: end label", "5: text \n", "6: end scene"));
+                            "4: start end", "start node", "empty end", "start label", "5: start end", "5: text one",
+                            "5: cdata <two>", "5: end label", "6: end scene"));
 }
 
 TEST_F(XmlFiles, DecodesReferencesAndNormalisesAsXmlRequires) {
@@ -108,11 +108,19 @@ TEST_F(XmlFiles, DecodesReferencesAndNormalisesAsXmlRequires) {
                                              "2: text x\xC3\xA9\xF0\x9F\x98\x80\ny\nz\nw", "4: end a"));
 }
 
+TEST_F(XmlFiles, ReportsTextButNotIndentation) {
+    Recorder recorder;
+    parseFile(write("<a>\n  <b/> x <c/>&#32;<d/>\t<![CDATA[ ]]>\n</a>"), recorder);
+    EXPECT_THAT(recorder.events,
+                ElementsAre("start a", "1: start end", "start b", "empty end", "2: text  x ", "start c", "empty end",
+                            "2: text  ", "start d", "empty end", "2: cdata  ", "3: end a"));
+}
+
 TEST_F(XmlFiles, LeavesNestingToTheProtocol) {
     Recorder recorder;
     parseFile(write("<a>\n<b>\n</a>\n</b>"), recorder);
-    EXPECT_THAT(recorder.events, ElementsAre("start a", "1: start end", "1: text \n", "start b", "2: start end",
-                                             "2: text \n", "3: end a", "3: text \n", "4: end b"));
+    EXPECT_THAT(recorder.events,
+                ElementsAre("start a", "1: start end", "start b", "2: start end", "3: end a", "4: end b"));
 
     Recorder unclosed;
     parseFile(write("<a><b>text"), unclosed);

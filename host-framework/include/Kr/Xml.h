@@ -14,7 +14,10 @@
 //   notifyEndTag          each end tag's name; whether it closes the open element is the
 //                         protocol's to judge (the parser counts elements, it does not match them)
 //   notifyTextData        text inside the root element, references decoded, line ends
-//                         normalised to LF; one text may arrive in several pieces
+//                         normalised to LF; one text may arrive in several pieces. White
+//                         space alone between two pieces of markup (indentation) is not
+//                         reported, so an element does not collect the blanks between its
+//                         children
 //   notifyCharacterData   a CDATA section, whole
 // Comments and processing instructions are skipped. keepParsing() is asked after each
 // piece of markup; answering false ends the parse quietly. Only the five predefined entities

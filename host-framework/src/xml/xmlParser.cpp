@@ -56,7 +56,7 @@ private:
     void processingInstruction(std::int64_t line, bool atDocumentStart);
     void xmlDeclaration(int c, std::int64_t line);
     void text(int c, std::int64_t line);
-    void flushText();
+    void flushText(bool textEnds);
     void reference(std::string& out);
     void characterReference(std::string& out);
 
@@ -81,6 +81,10 @@ private:
     std::string _text;
     std::int64_t _textLine = 0;
     int _textBrackets = 0;
+    // Whether the text since the last markup is white space only, and whether part of it was
+    // handed on already.
+    bool _textBlank = true;
+    bool _textCut = false;
 
     std::string _name;
     std::string _attributeName;
@@ -103,7 +107,7 @@ void Parser::run() {
             break;
         }
         if (c == '<') {
-            flushText();
+            flushText(true);
             markup(line, atDocumentStart);
             if (!_protocol.keepParsing()) {
                 return;
@@ -113,7 +117,7 @@ void Parser::run() {
         }
         atDocumentStart = false;
     }
-    flushText();
+    flushText(true);
     if (_stage == Stage::Prolog) {
         fail("the file holds no root element");
     }
@@ -134,26 +138,37 @@ void Parser::text(int c, std::int64_t line) {
     if (c == '&') {
         reference(_text);
         _textBrackets = 0;
+        _textBlank = false;
     } else {
         if (c == '>' && _textBrackets >= 2) {
             fail("\"]]>\" is not allowed in text");
         }
         _textBrackets = c == ']' ? _textBrackets + 1 : 0;
+        const std::size_t start = _text.size();
         _text.push_back(static_cast<char>(c));
         if (_in.appendPlainText(_text)) {
             _textBrackets = 0;
         }
+        if (_textBlank) {
+            _textBlank = _text.find_first_not_of(" \n\t", start) == std::string::npos;
+        }
     }
     if (_text.size() >= textPieceSize && _in.atCharBoundary()) {
-        flushText();
+        flushText(false);
     }
 }
 
-void Parser::flushText() {
-    _textBrackets = 0;
-    if (!_text.empty()) {
+// White space alone between two pieces of markup is indentation: it is not handed on, so
+// that an element with many children does not collect the blanks between them.
+void Parser::flushText(bool textEnds) {
+    if (!_text.empty() && !(textEnds && _textBlank && !_textCut)) {
         _protocol.notifyTextData(_text, _textLine);
-        _text.clear();
+    }
+    _text.clear();
+    _textCut = !textEnds;
+    if (textEnds) {
+        _textBrackets = 0;
+        _textBlank = true;
     }
 }
 
