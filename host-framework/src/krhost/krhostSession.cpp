@@ -63,6 +63,8 @@ std::string Session::usage() {
     return "commands (one a line; quote names with blanks: \"Selected Image\"):\n"
            "  plugin <file>                            load a tool or module\n"
            "  create <tool> <node>                     remove <node>\n"
+           "  group <name> [open|closed]               boundary <group> <node> <output>\n"
+           "  ingroup <node> <group>\n"
            "  connect <source> [<output>] <node> <input>\n"
            "  disconnect <node> <input> [<entry>]      (an entry: that entry is removed)\n"
            "  entry <node> <input>                     add an unconnected entry\n"
@@ -74,7 +76,8 @@ std::string Session::usage() {
            "  bind <path> <name> <key>                 scheme register|unregister <scheme>\n"
            "  browser <name> go <folder>|pick <entry>|print\n"
            "  undo  redo  save <file>  open <file>\n"
-           "  print graph|history|tools|menu <node> <menu>|value <node> <value>|schematic <node> <layout>\n"
+           "  print graph|history|tools|editor <node>|menu <node> <menu>|value <node> <value>\n"
+           "  print schematic <node> <layout>\n"
            "  png <node> [<output>] <file>             pixel <node> [<output>] <x> <y>\n"
            "  echo <text>\n";
 }
@@ -220,6 +223,22 @@ void Session::dispatch(const Args& args) {
         for (auto& [name, shown] : _viewers)
             shown->removeNode(node(args[1]));
         _graph->removeNode(node(args[1]));
+    } else if (command == "group") {
+        expectArgs(args, 2, 3, "group <name> [open|closed]");
+        auto group = _graph->createGroup(args[1]);
+        group->setOpen(args.size() == 3 && args[2] == "open");
+    } else if (command == "boundary") {
+        expectArgs(args, 4, 4, "boundary <group> <node> <output>");
+        auto group = node(args[1]).dynamicCast<PiGroupNode>();
+        if (!group)
+            refuse("\"" + args[1] + "\" is not a group");
+        _graph->createBoundary(group, args[2], args[3]);
+    } else if (command == "ingroup") {
+        expectArgs(args, 3, 3, "ingroup <node> <group>");
+        auto group = node(args[2]).dynamicCast<PiGroupNode>();
+        if (!group)
+            refuse("\"" + args[2] + "\" is not a group");
+        _graph->setGroup(node(args[1]), group);
     } else if (command == "connect") {
         connect(args);
     } else if (command == "disconnect") {
@@ -387,6 +406,11 @@ void Session::print(const Args& args) {
         for (int i = 0; i < menu->getNbEntries(); ++i)
             _out << (i ? " |" : "") << " " << (i == menu->getCurrentIndex() ? "*" : "") << menu->getEntry(i);
         _out << "\n";
+    } else if (what == "editor" && args.size() == 3) {
+        auto it = _editors.find(args[2]);
+        if (it == _editors.end())
+            refuse("the editor of \"" + args[2] + "\" is not open");
+        printWidget(*it->second->getRootWidget(), 0);
     } else if (what == "value" && args.size() == 4) {
         RCShdPtr<PiValue> value = node(args[2])->getValue(args[3]);
         if (!value)
@@ -401,6 +425,21 @@ void Session::print(const Args& args) {
     } else {
         refuse("usage: print graph|history|tools|menu <node> <menu>|value <node> <value>|schematic <node> <layout>");
     }
+}
+
+void Session::printWidget(const PiWidget& widget, int depth) {
+    _out << std::string(depth * 2, ' ') << widget.getKind() << " " << widget.getName();
+    if (auto* field = dynamic_cast<const PiTextField*>(&widget))
+        _out << " = \"" << field->getText() << "\"";
+    else if (auto* label = dynamic_cast<const PiLabel*>(&widget))
+        _out << " = \"" << label->getText() << "\"";
+    else if (auto* menu = dynamic_cast<const PiMenu*>(&widget))
+        for (int i = 0; i < menu->getNbEntries(); ++i)
+            _out << (i ? " |" : ":") << " " << (i == menu->getCurrentIndex() ? "*" : "") << menu->getEntry(i);
+    _out << "\n";
+    if (auto* container = dynamic_cast<const PiContainer*>(&widget))
+        for (int i = 0; i < container->getNbChildren(); ++i)
+            printWidget(*container->getChildAt(i), depth + 1);
 }
 
 void Session::printGraph() {

@@ -53,6 +53,7 @@ private:
     void browser(const Args& args);
     void print(const Args& args);
     void printGraph();
+    void printWidget(const Kr::PiWidget& widget, int depth);
     void writePng(const Args& args);
     void pixel(const Args& args);
 
