@@ -93,6 +93,12 @@ ReadFrameView MovieReadClient::readFrame(std::int32_t request) {
     return frame;
 }
 
+void MovieReadClient::forEachFrame(const std::function<void(std::uint32_t, const ReadFrameView&)>& visit) {
+    for (std::uint32_t i = 0; i < _reply.frameCount; ++i) {
+        visit(i, readFrame(static_cast<std::int32_t>(i)));
+    }
+}
+
 int MovieReadClient::close() {
     if (_closed) {
         throw BridgeError("cannot end the read job of \"" + _moviePath + "\" twice");

@@ -3,16 +3,15 @@
 // and timecode), and end the job.
 //
 //   MovieReadClient movie("take1.mov");
-//   for (std::uint32_t i = 0; i < movie.reply().frameCount; ++i) {
-//       const ReadFrameView frame = movie.readFrame(i);   // valid until the next read
-//       ...
-//   }
+//   const ReadFrameView frame = movie.readFrame(12);      // valid until the next read
+//   movie.forEachFrame([](std::uint32_t i, const ReadFrameView& frame) { ... });
 //   movie.close();                                        // -1, then the exit code
 
 #include "bridgeJob.h"
 #include "records.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -52,6 +51,9 @@ public:
     // Asks for one frame. The request is sent as given, so a host may also address frames
     // by the bridge's own rule (past the end or negative: the last frame).
     ReadFrameView readFrame(std::int32_t request);
+
+    // Reads every frame in order, handing each to the visitor with its index.
+    void forEachFrame(const std::function<void(std::uint32_t index, const ReadFrameView& frame)>& visit);
 
     // Sends the end marker and returns moviehost's exit code.
     int close();

@@ -46,6 +46,13 @@ TEST(MovieReading, FramesMatchIndependentDecodeAndOutOfRangeRequestsGiveTheLast)
     const auto count = static_cast<std::int32_t>(movie.reply().frameCount);
     ASSERT_EQ(count, static_cast<std::int32_t>(reference.size()));
 
+    std::uint32_t visited = 0;
+    movie.forEachFrame([&](std::uint32_t index, const ReadFrameView& frame) {
+        EXPECT_EQ(index, visited++);
+        EXPECT_EQ(readtest::largestDifference(frame.pixels, reference[index], 96, 64), 0) << "frame " << index;
+    });
+    EXPECT_EQ(visited, static_cast<std::uint32_t>(count));
+
     std::vector<std::int32_t> requests;
     for (std::int32_t i = count - 1; i >= 0; --i) {
         requests.push_back(i);
