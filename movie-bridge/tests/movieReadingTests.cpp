@@ -10,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <unistd.h>
 
 using namespace bridge;
 using namespace bridge::client;
@@ -96,7 +97,10 @@ std::string pathOfLength(const std::filesystem::path& directory, std::size_t len
 // Failures take the bridge's two seconds each, so the refusals share one test.
 TEST(MovieReading, PathLengthRuleAndUnreadableFilesGiveMinusSix) {
     const std::string movie = readtest::makeMovie(plainH264);
-    const std::filesystem::path directory = std::filesystem::path(readtest::mediaDirectory()) / "long";
+    // A short directory of its own, so that the length comes from the file name wherever
+    // the build tree lies.
+    const std::filesystem::path directory =
+        std::filesystem::temp_directory_path() / ("krread-" + std::to_string(getpid()));
     std::filesystem::create_directories(directory);
     const std::string path254 = pathOfLength(directory, 254);
     const std::string path255 = pathOfLength(directory, 255);
@@ -124,6 +128,7 @@ TEST(MovieReading, PathLengthRuleAndUnreadableFilesGiveMinusSix) {
         // The user's file is never overwritten with the failure text.
         EXPECT_EQ(std::filesystem::file_size(path), std::filesystem::file_size(path == garbage ? garbage : movie));
     }
+    std::filesystem::remove_all(directory);
 }
 
 TEST(MovieReadingCommands, FramesWritesPngTopRowFirstAndInfoPrintsTheMovie) {

@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <unistd.h>
 
 using namespace bridge;
 using bridge::testing::RecordingPlatform;
@@ -76,13 +77,16 @@ TEST_F(ReadModeTest, RepliesThenSignalsOncePerFrameAndNotAfterTheEnd) {
 
 TEST_F(ReadModeTest, PathOf255CharactersFailsBeforeAnythingIsTouched) {
     const std::string movie = readtest::makeMovie(smallMovie);
-    const std::string prefix = readtest::mediaDirectory() + "/";
+    const std::filesystem::path directory =
+        std::filesystem::temp_directory_path() / ("krread-mode-" + std::to_string(getpid()));
+    std::filesystem::create_directories(directory);
+    const std::string prefix = directory.string() + "/";
     const std::string path = prefix + std::string(255 - prefix.size() - 4, 'p') + ".mov";
-    std::filesystem::remove(path);
     std::filesystem::create_symlink(movie, path);
     EXPECT_EQ(failureOf(path), "failed to load movie");
     EXPECT_EQ(exitCode, exitCodes::movieOpenFailed);
     EXPECT_TRUE(platform.calls.empty());
+    std::filesystem::remove_all(directory);
 }
 
 TEST_F(ReadModeTest, MissingMovieAndSectionFailureGiveTheirCodesWithoutAReply) {
