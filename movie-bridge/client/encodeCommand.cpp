@@ -5,6 +5,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <optional>
 #include <unistd.h>
 #include <vector>
 
@@ -110,8 +112,7 @@ std::vector<std::uint8_t> withBytesPerPixel(const PngImage& image, std::uint32_t
     return pixels;
 }
 
-void addAudio(MovieWriteClient& movie, const std::string& path) {
-    WavReader wav(path);
+void addAudio(MovieWriteClient& movie, WavReader& wav) {
     const WavFormat& format = wav.format();
     movie.addSoundTrack({format.channelCount, format.bitsPerSample, format.sampleRate});
     const std::size_t frameBytes = std::size_t(format.channelCount) * format.bitsPerSample / 8;
@@ -129,6 +130,11 @@ void addAudio(MovieWriteClient& movie, const std::string& path) {
 }
 
 int encode(const EncodeArguments& arguments, const BridgeJobOptions& options) {
+    // A WAV file that cannot be read is found out before any frame is encoded.
+    std::optional<WavReader> wav;
+    if (!arguments.audio.empty()) {
+        wav.emplace(arguments.audio);
+    }
     const PngImage first = readPng(arguments.frames.front());
     const std::uint32_t bytesPerPixel = first.bytesPerPixel();
     MovieWriteClient movie(arguments.output,
@@ -150,8 +156,8 @@ int encode(const EncodeArguments& arguments, const BridgeJobOptions& options) {
     }
     progress.done();
     movie.finishVideo();
-    if (!arguments.audio.empty()) {
-        addAudio(movie, arguments.audio);
+    if (wav) {
+        addAudio(movie, *wav);
     }
     movie.finish();
     std::printf("%s: %zu frames of %u x %u at %g fps\n", arguments.output.c_str(), total, first.width, first.height,
@@ -173,6 +179,13 @@ int runEncodeCommand(const CommandLine& commandLine) {
     try {
         return encode(*arguments, options);
     } catch (const std::exception& error) {
+        // moviehost leaves its failure text in the file; a job this side gave up on (a
+        // frame of another size, a bad WAV file) leaves only the empty file it created.
+        std::error_code ignored;
+        if (std::filesystem::is_regular_file(arguments->output, ignored) &&
+            std::filesystem::file_size(arguments->output, ignored) == 0) {
+            std::filesystem::remove(arguments->output, ignored);
+        }
         std::fprintf(stderr, "\nmoviehost-client encode: %s\n", error.what());
         return 1;
     }
