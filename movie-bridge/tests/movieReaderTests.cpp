@@ -93,6 +93,8 @@ INSTANTIATE_TEST_SUITE_P(
         // 4:2:0 of odd height: the rows of the chroma planes do not pair up from the bottom.
         PixelCase{{"mjpeg160x121.mov", 160, 121, "25", 6, "-c:v mjpeg -q:v 3", "scale=160:121,format=yuvj420p"},
                   bridge::media::defaultFrameCacheBytes},
+        // 10-bit 4:2:2, converted by the general scaler rather than row by row.
+        PixelCase{{"prores10bit130x96.mov", 130, 96, "25", 4, "-c:v prores_ks"}, bridge::media::defaultFrameCacheBytes},
         // RGBA with half transparency: the fourth byte is the picture's own alpha.
         PixelCase{
             {"pngAlpha64x48.mov", 64, 48, "25", 5, "-c:v png -pix_fmt rgba", "format=rgba,colorchannelmixer=aa=0.5"},

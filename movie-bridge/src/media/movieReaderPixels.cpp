@@ -78,10 +78,13 @@ bool BottomUpBgraConverter::convert(const AVFrame& frame, std::uint8_t* pixels, 
     // libswscale 6.7 converts wrongly into a destination with a negative stride when the
     // width is not a multiple of 16 pixels. Reading the source bottom-up (negative source
     // strides) into a top-down destination is exact instead, provided the chroma rows pair
-    // up the same way from the bottom, that is the height is a multiple of the vertical
-    // chroma subsampling. Otherwise convert top-down and reverse the rows in place.
+    // up the same way from the bottom (the height is a multiple of the vertical chroma
+    // subsampling) and the conversion works row by row: deeper than 8 bits it goes through
+    // the general scaler, whose first and last rows then differ by a step. Otherwise
+    // convert top-down and reverse the rows in place.
     const int subsampledRows = 1 << desc->log2_chroma_h;
-    const bool flipSource = frame.height % subsampledRows == 0;
+    const bool flipSource = frame.height % subsampledRows == 0 && desc->comp[0].depth <= 8 && frame.width == _width &&
+                            frame.height == _height;
     const std::uint8_t* source[4] = {};
     int sourceStride[4] = {};
     const bool palette = (desc->flags & AV_PIX_FMT_FLAG_PAL) != 0;
