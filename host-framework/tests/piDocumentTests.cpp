@@ -205,6 +205,23 @@ TEST_F(Document, ADestroyedCallbackIsWithdrawn) {
     EXPECT_NO_THROW(s->getInput("Main")->connect(out(p)));
 }
 
+TEST_F(Document, ABoundaryNodeStandsForItsGroupUntilTheGroupIsOpenedAndPassesItsInputOn) {
+    auto group = graph->createGroup("G");
+    auto boundary = graph->createBoundary(group, "G.out", "Result");
+    graph->setGroup(p, group);
+    EXPECT_EQ(p->getGroup(), group);
+    EXPECT_FALSE(boundary->isGroupOpen());
+    group->setOpen(true);
+    EXPECT_TRUE(boundary->isGroupOpen());
+    boundary->getInput("Input")->connect(out(p));
+    s->getInput("Main")->connect(boundary->getOutput("Result"));
+    EXPECT_EQ(graph->getProcNode(s->getOutput("Out")), graph->getProcNode(out(p)));
+    graph->getCommandStack().undo();
+    graph->getCommandStack().undo();
+    graph->getCommandStack().undo();
+    EXPECT_TRUE(p->getGroup().isNull());
+}
+
 TEST_F(Document, SaveThenLoadGivesTheSameDocumentAndCallsNodeLoaded) {
     s->getInput("Main")->connect(out(p));
     others()->connect(out(q));
