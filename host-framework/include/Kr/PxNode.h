@@ -38,7 +38,8 @@ public:
     static void init(const PxStrongHndl<PxNode>& handle);
     virtual void init();
 
-    // After registerChild, the child's invalidations reach this node.
+    // After registerChild, the child's invalidations reach this node; registering a child
+    // again changes nothing.
     void registerChild(const PxNodePtr<const PxNode>& child);
     // Forgets a registered child; a child that is not registered is ignored.
     void unregisterChild(const PxNodePtr<const PxNode>& child);

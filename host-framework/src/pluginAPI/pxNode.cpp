@@ -32,6 +32,10 @@ void PxNode::registerChild(const PxNodePtr<const PxNode>& child) {
     if (!child)
         return;
     std::lock_guard lock(linksMutex());
+    // invalidateAndReinitialize() runs init() again, which registers the same children again;
+    // a second link would deliver each of their invalidations twice.
+    if (std::find(_children.begin(), _children.end(), child.get()) != _children.end())
+        return;
     child->_parents.push_back(this);
     _children.push_back(child.get());
 }
