@@ -140,14 +140,8 @@ TEST(NotesController, NewNodesGetThePrimaryInputPolicyAndNoMaskingPolicyOrInput)
     ASSERT_EQ(modifier.getInputPolicies().size(), 1u);
     const auto& [name, policy] = modifier.getInputPolicies().front();
     EXPECT_EQ(name, PiImageModifier::getInputName());
-    auto image = RCShdPtr<PiInputPolicy>(policy).dynamicCast<PiImageInputPolicy>();
-    ASSERT_TRUE(image);
-    EXPECT_TRUE(image->isPrimary());
-    EXPECT_FALSE(image->isOptional());
-    EXPECT_EQ(image->getFormats(), 3);
-    EXPECT_EQ(image->getComponents(), 7);
-    EXPECT_EQ(image->getNbStreams(), 1);
-    EXPECT_EQ(image->getResetType(), 0);
+    ASSERT_TRUE(policy);
+    EXPECT_TRUE(policy->isPrimary());
     EXPECT_EQ(modifier.getXmlFileName(), "<ToolUiDir>/notes.xml");
 
     RCShdPtr<PiGraph> graph(new PiGraph());
