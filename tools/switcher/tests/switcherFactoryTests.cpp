@@ -7,7 +7,7 @@
 
 using namespace Kr;
 using SwitcherTest::EditorProbe;
-using SwitcherTest::SwitcherDocument;
+using SwitcherTest::makeEditorProbe;
 
 namespace {
 
@@ -15,9 +15,8 @@ RCShdPtr<RCBase<LkCounter<int>>> makeOtherEditor(SwitcherController&, const RCSh
     return RCShdPtr<RCBase<LkCounter<int>>>(new RCBase<LkCounter<int>>());
 }
 
-class HandlerProbe : public PiEventHandler {
-public:
-    HandlerProbe(SwitcherController& controller, PiViewer& viewer) : controller(controller), viewer(viewer) {}
+struct HandlerProbe : PiEventHandler {
+    HandlerProbe(SwitcherController& c, PiViewer& v) : controller(c), viewer(v) {}
     SwitcherController& controller;
     PiViewer& viewer;
 };
@@ -30,94 +29,76 @@ RCStrongPtr<PiEventHandler> makeOtherHandler(SwitcherController&, PiViewer&) {
     return RCStrongPtr<PiEventHandler>(new PiEventHandler());
 }
 
-class Factories : public SwitcherDocument {
+class Factories : public SwitcherTest::SwitcherDocument {
 protected:
+    // The slots are process-wide: empty them whatever a test left there.
     void TearDown() override {
-        // The slots are process-wide; leave them as every test finds them.
-        for (auto factory : {&SwitcherTest::makeEditorProbe, &makeOtherEditor})
-            try {
-                SwitcherController::unregisterUiFactory(factory);
-            } catch (const ExAssertionFailed&) {
-            }
-        for (auto factory : {&makeHandlerProbe, &makeOtherHandler})
-            try {
-                SwitcherController::unregisterEvFactory(factory);
-            } catch (const ExAssertionFailed&) {
-            }
+        SwitcherController::registerUiFactory(&makeOtherEditor);
+        SwitcherController::unregisterUiFactory(&makeOtherEditor);
+        SwitcherController::registerEvFactory(&makeOtherHandler);
+        SwitcherController::unregisterEvFactory(&makeOtherHandler);
     }
-
-    RCShdPtr<RCBase<LkCounter<int>>> createEditor(const RCShdPtr<PiWidget>& widget) {
+    RCShdPtr<RCBase<LkCounter<int>>> createEditor() {
         return dynamic_cast<PiUserInterface&>(*s->getController())
-            .createInstanceData(widget, RCShdPtr<const PiTimePath>(new PiTimePath(2.5)));
+            .createInstanceData(root, RCShdPtr<const PiTimePath>(new PiTimePath(2.5)));
     }
-    RCStrongPtr<PiEventHandler> createHandler(PiViewer& viewer) {
+    RCStrongPtr<PiEventHandler> createHandler() {
         return dynamic_cast<PiEventHandlingInterface&>(*s->getController())
             .createEventHandler(viewer, s, RCShdPtr<PiPath>(new PiPath()));
     }
+
+    RCShdPtr<PiWidget> root{new PiContainer("root")};
+    PiViewer viewer;
 };
 
 TEST_F(Factories, WithoutFactoriesTheNodeHasNoEditorObjectAndNoViewerHandler) {
-    RCShdPtr<PiWidget> root(new PiContainer("root"));
-    EXPECT_TRUE(createEditor(root).isNull());
-    PiViewer viewer;
-    EXPECT_TRUE(createHandler(viewer).isNull());
+    EXPECT_TRUE(createEditor().isNull());
+    EXPECT_TRUE(createHandler().isNull());
     viewer.addNode(s);
     EXPECT_FALSE(viewer.hasEventHandler(s));
 }
 
-TEST_F(Factories, TheRegisteredFactoriesMakeTheEditorAndHandlerForThisNode) {
-    SwitcherController::registerUiFactory(&SwitcherTest::makeEditorProbe);
-    SwitcherController::registerEvFactory(&makeHandlerProbe);
-
-    RCShdPtr<PiWidget> root(new PiContainer("root"));
-    RCShdPtr<RCBase<LkCounter<int>>> editor = createEditor(root);
-    ASSERT_FALSE(editor.isNull());
-    auto& probe = static_cast<EditorProbe&>(*editor);
-    EXPECT_EQ(probe.widget, root);
-    // The controller handed over is this node's: selecting through it re-wires S.
-    selectSource(p);
-    addOther(q);
-    probe.controller.select(0);
-    EXPECT_EQ(wiring(), "Q|P");
-
-    PiViewer viewer;
-    RCStrongPtr<PiEventHandler> handler = createHandler(viewer);
-    ASSERT_FALSE(handler.isNull());
-    auto& handlerProbe = static_cast<HandlerProbe&>(*handler);
-    EXPECT_EQ(&handlerProbe.controller, &probe.controller);
-    EXPECT_EQ(&handlerProbe.viewer, &viewer);
-    viewer.addNode(s);
-    EXPECT_TRUE(viewer.hasEventHandler(s));
-}
-
-TEST_F(Factories, RegisteringReplacesAndUnregisteringTheStoredFactoryEmptiesTheSlot) {
+TEST_F(Factories, TheStoredFactoriesMakeEditorAndHandlerForThisNodeUntilUnregistered) {
     SwitcherController::registerUiFactory(&makeOtherEditor);
-    SwitcherController::registerUiFactory(&SwitcherTest::makeEditorProbe);
-    RCShdPtr<PiWidget> root(new PiContainer("root"));
-    EXPECT_NE(dynamic_cast<EditorProbe*>(createEditor(root).get()), nullptr);
-    SwitcherController::unregisterUiFactory(&SwitcherTest::makeEditorProbe);
-    EXPECT_TRUE(createEditor(root).isNull());
-
+    SwitcherController::registerUiFactory(&makeEditorProbe);
     SwitcherController::registerEvFactory(&makeOtherHandler);
     SwitcherController::registerEvFactory(&makeHandlerProbe);
-    PiViewer viewer;
-    EXPECT_NE(dynamic_cast<HandlerProbe*>(createHandler(viewer).get()), nullptr);
+
+    RCShdPtr<RCBase<LkCounter<int>>> editor = createEditor();
+    auto* probe = dynamic_cast<EditorProbe*>(editor.get());
+    ASSERT_NE(probe, nullptr);
+    EXPECT_EQ(probe->widget, root);
+    selectSource(p);
+    addOther(q);
+    probe->controller.select(0);
+    EXPECT_EQ(wiring(), "Q|P");
+
+    RCStrongPtr<PiEventHandler> handler = createHandler();
+    auto* handlerProbe = dynamic_cast<HandlerProbe*>(handler.get());
+    ASSERT_NE(handlerProbe, nullptr);
+    EXPECT_EQ(&handlerProbe->controller, &probe->controller);
+    EXPECT_EQ(&handlerProbe->viewer, &viewer);
+    viewer.addNode(s);
+    EXPECT_TRUE(viewer.hasEventHandler(s));
+    viewer.clear();
+
+    SwitcherController::unregisterUiFactory(&makeEditorProbe);
     SwitcherController::unregisterEvFactory(&makeHandlerProbe);
-    EXPECT_TRUE(createHandler(viewer).isNull());
+    EXPECT_TRUE(createEditor().isNull());
+    EXPECT_TRUE(createHandler().isNull());
 }
 
 TEST_F(Factories, UnregisteringAnotherFactoryIsAnAssertionFailureAndKeepsTheStoredOne) {
-    SwitcherController::registerUiFactory(&SwitcherTest::makeEditorProbe);
+    SwitcherController::registerUiFactory(&makeEditorProbe);
     try {
         SwitcherController::unregisterUiFactory(&makeOtherEditor);
-        FAIL() << "unregistered a factory that was not registered";
+        FAIL() << "unregistered a factory that is not the stored one";
     } catch (const ExAssertionFailed& failure) {
         EXPECT_EQ(failure.getFile(), "tools\\switcher\\src\\switcherTool");
         EXPECT_EQ(failure.getLine(), 251);
         EXPECT_EQ(failure.getText(), "uiFactory == factory");
     }
-    RCShdPtr<PiWidget> root(new PiContainer("root"));
-    EXPECT_NE(dynamic_cast<EditorProbe*>(createEditor(root).get()), nullptr);
+    EXPECT_NE(dynamic_cast<EditorProbe*>(createEditor().get()), nullptr);
 
     try {
         SwitcherController::unregisterEvFactory(&makeOtherHandler);
@@ -129,8 +110,7 @@ TEST_F(Factories, UnregisteringAnotherFactoryIsAnAssertionFailureAndKeepsTheStor
     }
     SwitcherController::registerEvFactory(&makeHandlerProbe);
     EXPECT_THROW(SwitcherController::unregisterEvFactory(nullptr), ExAssertionFailed);
-    PiViewer viewer;
-    EXPECT_NE(dynamic_cast<HandlerProbe*>(createHandler(viewer).get()), nullptr);
+    EXPECT_NE(dynamic_cast<HandlerProbe*>(createHandler().get()), nullptr);
 }
 
 } // namespace
