@@ -6,3 +6,5 @@ kr_add_gtest(piImageModifierTests SOURCES ${piTestDir}/piImageModifierTests.cpp 
 kr_add_gtest(pxProcessingTests SOURCES ${piTestDir}/pxProcessingTests.cpp LIBS KRpluginAPI)
 kr_add_gtest(uiEditorTests SOURCES ${piTestDir}/uiEditorTests.cpp LIBS KRpluginAPI)
 kr_add_gtest(brBrowserTests SOURCES ${piTestDir}/brBrowserTests.cpp LIBS KRpluginAPI)
+kr_add_gtest(piValueTests SOURCES ${piTestDir}/piValueTests.cpp LIBS KRpluginAPI)
+kr_add_gtest(pxRequestMgrTests SOURCES ${piTestDir}/pxRequestMgrTests.cpp LIBS KRpluginAPI)
