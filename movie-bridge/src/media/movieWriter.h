@@ -37,7 +37,7 @@ struct EncodedFrame {
 };
 
 // Called from inside encodeFrame and completeFrames, on the caller's thread, once per
-// encoded frame in decode order. Its result is not examined; it may raise.
+// encoded frame in decode order. What it raises leaves through the call that made it.
 using EncodedFrameOutput = std::function<void(const EncodedFrame&)>;
 
 struct CompressionOptions {

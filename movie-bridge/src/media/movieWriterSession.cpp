@@ -3,12 +3,18 @@
 #include "movieWriterQuality.h"
 
 extern "C" {
+#include <libavutil/imgutils.h>
 #include <libavutil/opt.h>
 }
 
 namespace bridge::media {
 
 namespace {
+
+// Row alignment and tail padding of the encoder's pictures, enough for the widest vector
+// loads of libswscale and the encoders.
+constexpr int frameAlignment = 64;
+constexpr std::size_t framePadding = 64;
 
 struct DictionaryFree {
     void operator()(AVDictionary* d) const { av_dict_free(&d); }
@@ -89,6 +95,15 @@ int CompressionSession::open(int width, int height, std::int32_t timeScale, cons
         return result;
     }
 
+    const int pictureSize = av_image_get_buffer_size(scaleFormat(settings.pixelFormat), width, height, frameAlignment);
+    if (pictureSize < 0) {
+        return pictureSize;
+    }
+    _framePool.reset(av_buffer_pool_init(static_cast<std::size_t>(pictureSize) + framePadding, nullptr));
+    if (!_framePool) {
+        return AVERROR(ENOMEM);
+    }
+
     _pixelBuffer->format = AV_PIX_FMT_BGRA;
     _pixelBuffer->width = width;
     _pixelBuffer->height = height;
@@ -128,12 +143,17 @@ int CompressionSession::encodeFrame(std::int64_t displayTime, std::int64_t displ
         return AVERROR_EOF;
     }
     AVFrame& frame = *_encoderFrame;
-    // A fresh buffer per frame: the encoder may still hold the previous one (frame threads).
     av_frame_unref(&frame);
-    frame.format = scaleFormat(_context->pix_fmt);
+    const AVPixelFormat format = scaleFormat(_context->pix_fmt);
+    frame.format = format;
     frame.width = _context->width;
     frame.height = _context->height;
-    int result = av_frame_get_buffer(&frame, 0);
+    frame.buf[0] = av_buffer_pool_get(_framePool.get());
+    if (!frame.buf[0]) {
+        return AVERROR(ENOMEM);
+    }
+    int result = av_image_fill_arrays(frame.data, frame.linesize, frame.buf[0]->data, format, frame.width, frame.height,
+                                      frameAlignment);
     if (result < 0) {
         return result;
     }

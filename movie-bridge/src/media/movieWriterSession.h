@@ -10,6 +10,7 @@
 
 extern "C" {
 #include <libavcodec/avcodec.h>
+#include <libavutil/buffer.h>
 #include <libswscale/swscale.h>
 }
 
@@ -48,11 +49,17 @@ private:
     struct ParametersFree {
         void operator()(AVCodecParameters* p) const { avcodec_parameters_free(&p); }
     };
+    struct PoolFree {
+        void operator()(AVBufferPool* p) const { av_buffer_pool_uninit(&p); }
+    };
 
     std::unique_ptr<AVCodecContext, ContextFree> _context;
     std::unique_ptr<SwsContext, ScaleFree> _scale;
     std::unique_ptr<AVFrame, FrameFree> _pixelBuffer;
     std::unique_ptr<AVFrame, FrameFree> _encoderFrame;
+    // Pictures in the encoder's format come from a pool: the encoder may still hold the
+    // previous ones (frame threads), and a fresh allocation per frame costs page faults.
+    std::unique_ptr<AVBufferPool, PoolFree> _framePool;
     std::unique_ptr<AVPacket, PacketFree> _packet;
     std::unique_ptr<AVCodecParameters, ParametersFree> _parameters;
     // Display durations of the frames sent, in order; the n-th encoded frame in decode
