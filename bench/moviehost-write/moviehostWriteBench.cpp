@@ -1,9 +1,13 @@
 // moviehostWriteBench: writes the same synthetic 1920 x 1080 RGBA frames either through
-// moviehost (the host's side, with the write client) or raw to standard output for the
-// ffmpeg command, so that both encode identical pictures.
+// moviehost (the host's side, with the write client) or raw into the standard input of a
+// command (the ffmpeg command), so that both encode identical pictures. The pictures are
+// made before the clock starts, in both cases.
 //
 //   moviehostWriteBench --frames N --codec NAME --quality Q --out FILE.mov
-//   moviehostWriteBench --frames N --raw | ffmpeg -f rawvideo -pix_fmt rgba -s 1920x1080 ...
+//   moviehostWriteBench --frames N --pipe 'ffmpeg -f rawvideo -pix_fmt rgba -s 1920x1080 -i - ...'
+//
+// Prints frames per second, the peak resident memory of the child (MiB) and its processor
+// seconds.
 
 #include "movieWriteClient.h"
 
@@ -46,9 +50,18 @@ std::vector<std::uint8_t> makeFrame(int n) {
 }
 
 int usage() {
-    std::fprintf(stderr, "usage: moviehostWriteBench --frames N (--raw | --codec NAME --quality Q --out FILE "
+    std::fprintf(stderr, "usage: moviehostWriteBench --frames N (--pipe COMMAND | --codec NAME --quality Q --out FILE "
                          "[--moviehost PATH])\n");
     return 2;
+}
+
+void report(int frames, std::chrono::steady_clock::time_point start) {
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    rusage usage{};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    const double cpu =
+        usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    std::printf("%.2f %.1f %.2f\n", frames / seconds, usage.ru_maxrss / 1024.0, cpu);
 }
 
 } // namespace
@@ -56,7 +69,7 @@ int usage() {
 int main(int argc, char** argv) {
     int frames = 0;
     int quality = 50;
-    bool raw = false;
+    std::string pipeCommand;
     std::string codec = "mjpeg";
     std::string out;
     bridge::client::BridgeJobOptions options;
@@ -64,8 +77,8 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string word = argv[i];
         const bool hasValue = i + 1 < argc;
-        if (word == "--raw") {
-            raw = true;
+        if (word == "--pipe" && hasValue) {
+            pipeCommand = argv[++i];
         } else if (word == "--frames" && hasValue) {
             frames = std::atoi(argv[++i]);
         } else if (word == "--quality" && hasValue) {
@@ -80,7 +93,7 @@ int main(int argc, char** argv) {
             return usage();
         }
     }
-    if (frames <= 0 || (!raw && out.empty())) {
+    if (frames <= 0 || (pipeCommand.empty() && out.empty())) {
         return usage();
     }
     std::vector<std::vector<std::uint8_t>> pictures;
@@ -88,14 +101,24 @@ int main(int argc, char** argv) {
         pictures.push_back(makeFrame(n));
     }
 
-    if (raw) {
-        for (int n = 0; n < frames; ++n) {
-            const auto& picture = pictures[n % distinctFrames];
-            if (std::fwrite(picture.data(), picture.size(), 1, stdout) != 1) {
-                return 1;
-            }
+    if (!pipeCommand.empty()) {
+        const auto start = std::chrono::steady_clock::now();
+        std::FILE* command = popen(pipeCommand.c_str(), "w");
+        if (!command) {
+            std::perror("moviehostWriteBench: cannot start the command");
+            return 1;
         }
-        return std::fflush(stdout) == 0 ? 0 : 1;
+        bool written = true;
+        for (int n = 0; n < frames && written; ++n) {
+            const auto& picture = pictures[n % distinctFrames];
+            written = std::fwrite(picture.data(), picture.size(), 1, command) == 1;
+        }
+        if (pclose(command) != 0 || !written) {
+            std::fprintf(stderr, "moviehostWriteBench: the command failed\n");
+            return 1;
+        }
+        report(frames, start);
+        return 0;
     }
 
     try {
@@ -105,10 +128,7 @@ int main(int argc, char** argv) {
             movie.addFrame(pictures[n % distinctFrames].data(), bridge::client::PixelRows::topFirst);
         }
         movie.finish();
-        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        rusage usage{};
-        getrusage(RUSAGE_CHILDREN, &usage);
-        std::printf("%.2f %.1f\n", frames / seconds, usage.ru_maxrss / 1024.0);
+        report(frames, start);
         return 0;
     } catch (const std::exception& error) {
         std::fprintf(stderr, "moviehostWriteBench: %s\n", error.what());
