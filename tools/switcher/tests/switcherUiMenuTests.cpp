@@ -1,0 +1,177 @@
+// The Switcher's editor: the source menu as the user sees it, choosing from it, and the
+// menu following the node's wiring whatever changes it.
+
+#include "switcherUiTestDocument.h"
+
+#include <Kr/Ex.h>
+#include <Kr/PiNodeController.h>
+#include <Kr/PiUndo.h>
+
+using namespace Kr;
+
+namespace SwitcherUiTest {
+
+namespace {
+
+using SwitcherEditor = SwitcherUiDocument;
+using StepLabels = std::vector<std::string>;
+
+TEST_F(SwitcherEditor, ListsTheSelectedSourceFirstAndChoosingAnotherSelectsItAsOneStep) {
+    selectSource(out(p));
+    addOther(out(q));
+    addOther(out(r));
+    openMenu();
+    EXPECT_EQ(menuText(), "*P | Q | R");
+
+    history().clear();
+    menu->choose(2);
+    EXPECT_EQ(wiring(), "R|QP");
+    EXPECT_EQ(menuText(), "*R | Q | P");
+    EXPECT_EQ(history().getUndoLabels(), StepLabels{"Set Selected Image"});
+
+    menu->choose(0);
+    EXPECT_EQ(wiring(), "R|QP");
+    EXPECT_EQ(menuText(), "*R | Q | P");
+    EXPECT_EQ(history().getUndoLabels().size(), 1u);
+}
+
+TEST_F(SwitcherEditor, WithNothingSelectedNoneLeadsAndChoosingItChangesNothing) {
+    addOther(out(q));
+    addOther(out(r));
+    openMenu();
+    EXPECT_EQ(menuText(), "*None | Q | R");
+
+    history().clear();
+    menu->choose(0);
+    EXPECT_EQ(wiring(), "-|QR");
+    EXPECT_FALSE(history().canUndo());
+
+    menu->choose(1);
+    EXPECT_EQ(wiring(), "Q|R");
+    EXPECT_EQ(menuText(), "*Q | R");
+}
+
+TEST_F(SwitcherEditor, WithoutSourcesHoldsOnlyNone) {
+    openMenu();
+    EXPECT_EQ(menuText(), "*None");
+    menu->choose(0);
+    EXPECT_EQ(wiring(), "-|");
+}
+
+TEST_F(SwitcherEditor, NamesASourceWithSeveralOutputsByNodeAndOutput) {
+    selectSource(k->getOutput("Matte"));
+    addOther(out(p));
+    addOther(k->getOutput("Fill"));
+    openMenu();
+    EXPECT_EQ(menuText(), "*K - Matte | P | K - Fill");
+}
+
+// The user sees a closed group, not the boundary node that carries the source out of it.
+TEST_F(SwitcherEditor, NamesASourceInsideAClosedGroupByTheGroup) {
+    RCShdPtr<PiGroupNode> group = graph->createGroup("G");
+    graph->setGroup(q, group);
+    RCShdPtr<PiBoundaryNode> boundary = graph->createBoundary(group, "B", "Out");
+    boundary->getInput("Input")->connect(out(q));
+    selectSource(out(p));
+    addOther(out(boundary));
+    openMenu();
+    // The group carries no outputs of its own, so the boundary's output is named as well.
+    EXPECT_EQ(menuText(), "*P | G - Out");
+
+    // Opening the group changes no connection; the menu shows it once it is rebuilt.
+    group->setOpen(true);
+    menu->raiseEvent(EvWidgetCode::rebuild);
+    EXPECT_EQ(menuText(), "*P | B");
+}
+
+TEST_F(SwitcherEditor, FollowsConnectionsMadeByHandAndByUndo) {
+    selectSource(out(p));
+    addOther(out(q));
+    openMenu();
+    history().clear();
+
+    addOther(out(r));
+    EXPECT_EQ(menuText(), "*P | Q | R");
+    menu->choose(1);
+    EXPECT_EQ(menuText(), "*Q | R | P");
+
+    history().undo();
+    EXPECT_EQ(menuText(), "*P | Q | R");
+    history().undo();
+    EXPECT_EQ(menuText(), "*P | Q");
+    history().redo();
+    history().redo();
+    EXPECT_EQ(menuText(), "*Q | R | P");
+
+    s->getInput("Selected Image")->disconnect();
+    EXPECT_EQ(menuText(), "*None | R | P");
+}
+
+// A menu left on another entry (by the user, or by a rebuild request) comes back to the
+// selected source without re-wiring anything.
+TEST_F(SwitcherEditor, RebuildShowsTheSelectionAgain) {
+    selectSource(out(p));
+    addOther(out(q));
+    openMenu();
+    menu->setCurrentIndex(1, 0);
+    menu->raiseEvent(EvWidgetCode::rebuild);
+    EXPECT_EQ(menuText(), "*P | Q");
+    EXPECT_EQ(wiring(), "P|Q");
+}
+
+TEST_F(SwitcherEditor, ClosingTheEditorWithdrawsItsCallbacks) {
+    addOther(out(q));
+    openMenu();
+    RCShdPtr<PiMenu> keptMenu = menu;
+    menu.reset();
+    editor->close();
+    addOther(out(r));
+    EXPECT_EQ(keptMenu->getEntries(), (std::vector<std::string>{"None", "Q"}));
+    EXPECT_EQ(keptMenu->getNbCallbacks(EvWidgetCode::activate), 0);
+}
+
+class SwitcherEditorFailures : public SwitcherUiDocument {
+protected:
+    RCShdPtr<RCBase<LkCounter<int>>> createEditorObject(PiWidget* root) {
+        auto& ui = dynamic_cast<PiUserInterface&>(*s->getController());
+        return ui.createInstanceData(RCShdPtr<PiWidget>(root), RCShdPtr<const PiTimePath>());
+    }
+};
+
+TEST_F(SwitcherEditorFailures, ARootThatIsNoContainerIsAFailedCast) {
+    try {
+        createEditorObject(new PiMenu("selectorMenu"));
+        FAIL() << "a menu was taken for the editor's container";
+    } catch (const ExCastFailed& failure) {
+        EXPECT_EQ(failure.getActualType(), "PiMenu");
+        EXPECT_EQ(failure.getTargetType(), "PiContainer");
+    }
+}
+
+TEST_F(SwitcherEditorFailures, AContainerWithoutTheMenuFailsOnTheEmptyMenu) {
+    try {
+        createEditorObject(new PiContainer("switcherEditor"));
+        FAIL() << "an editor was made without a menu";
+    } catch (const ExNullPtr& failure) {
+        EXPECT_EQ(failure.getTypeName(), "PiMenu");
+    }
+    // The node callbacks registered before the failure went with the half-made object.
+    addOther(out(q));
+    EXPECT_EQ(wiring(), "-|Q");
+}
+
+TEST_F(SwitcherEditorFailures, AChildNamedLikeTheMenuThatIsNoMenuIsAFailedCast) {
+    auto* root = new PiContainer("switcherEditor");
+    root->addChild(RCShdPtr<PiWidget>(new PiButton("selectorMenu")));
+    try {
+        createEditorObject(root);
+        FAIL() << "a button was taken for the menu";
+    } catch (const ExCastFailed& failure) {
+        EXPECT_EQ(failure.getActualType(), "PiButton");
+        EXPECT_EQ(failure.getTargetType(), "PiMenu");
+    }
+}
+
+} // namespace
+
+} // namespace SwitcherUiTest
