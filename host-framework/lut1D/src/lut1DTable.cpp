@@ -83,6 +83,13 @@ void expectWords(const std::vector<std::string>& words, std::size_t count, const
                  std::to_string(words.size() - 1));
 }
 
+void expectEntry(const std::vector<std::string>& words, std::size_t count, const std::string& source, int line) {
+    if (words.size() != count)
+        fail(source, line,
+             "a table entry needs " + std::to_string(count) + (count == 1 ? " value" : " values") + ", found " +
+                 std::to_string(words.size()));
+}
+
 std::string lowerExtension(const std::string& path) {
     std::string extension = std::filesystem::path(path).extension().string();
     std::transform(extension.begin(), extension.end(), extension.begin(),
@@ -133,7 +140,7 @@ Table Table::parseCube(const std::string& text, const std::string& sourceName) {
                 fail(sourceName, lineNb, "table data before LUT_1D_SIZE");
             if (table.getSize() == size)
                 fail(sourceName, lineNb, "more entries than LUT_1D_SIZE " + std::to_string(size));
-            expectWords(words, 4, "a table entry", sourceName, lineNb);
+            expectEntry(words, 3, sourceName, lineNb);
             table._entries.push_back({parseNumber(words[0], sourceName, lineNb),
                                       parseNumber(words[1], sourceName, lineNb),
                                       parseNumber(words[2], sourceName, lineNb)});
@@ -205,7 +212,7 @@ Table Table::parseSpi1d(const std::string& text, const std::string& sourceName) 
             }
             if (table.getSize() == size)
                 fail(sourceName, lineNb, "more entries than Length " + std::to_string(size));
-            expectWords(words, components + 1, "a table entry", sourceName, lineNb);
+            expectEntry(words, components, sourceName, lineNb);
             std::array<float, 3> entry{};
             for (int c = 0; c < 3; ++c)
                 entry[c] = parseNumber(words[components == 1 ? 0 : c], sourceName, lineNb);
