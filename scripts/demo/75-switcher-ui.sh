@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# The Switcher's user interface in krhost: the source menu in the node's editor, a choice
+# from it, the "Switch" hotkey pressed in a viewer, and the menu following undo, a connection
+# removed by hand and a source brought out of a closed group.
+set -euo pipefail
+here=$(cd "$(dirname "$0")/../.." && pwd)
+cd "$KR_DEMO_DIR"
+echo "krhost examples/switcher-ui.kr:"
+"$KR_BIN_DIR/krhost" "$here/examples/switcher-ui.kr" | tee switcher-ui.log
+echo
+expect() {
+    if grep -qxF -- "$1" switcher-ui.log; then
+        echo "seen: $1"
+    else
+        echo "missing from the output: $1" >&2
+        exit 1
+    fi
+}
+expect "menu selectorMenu: *R | Q | P"
+expect "key Tab in V: handled"
+expect "key Space in V: not handled"
+expect "menu selectorMenu: *None | R | Q | G - Out"
+expect "menu selectorMenu: *G - Out | R | Q"
+expect "S (0, 0) = 1 1 0 1"
