@@ -37,7 +37,13 @@ public:
 
 // The controller of one Switcher node. It has no data of its own: the selection is the
 // node's wiring, which the host saves, loads and undoes.
-class SwitcherController : public PiToolTopologyInterface, public PiEventHandlingInterface, public PiUserInterface {
+//
+// The class is visible so that its type information is one across modules (dynamic casts,
+// and the sanitizer's type checks on every call into it); of its members the library
+// exports only those marked below (see switcherTool.exports).
+class KR_EXPORT SwitcherController : public PiToolTopologyInterface,
+                                     public PiEventHandlingInterface,
+                                     public PiUserInterface {
 public:
     // Makes the node's editor object from its root widget.
     using UiFactory = RCShdPtr<RCBase<LkCounter<int>>> (*)(SwitcherController& controller,

@@ -67,16 +67,19 @@ private:
             _sources.push_back(selected);
         RCShdPtr<PiMultivaluedInput> others =
             node->getInput(SwitcherTool::getOtherImagesInputName()).cast<PiMultivaluedInput>();
+        _otherEntries.clear();
         for (int i = 0; i < others->getNbEntries(); ++i) {
             RCShdPtr<const PiOutput> source = others->getEntry(i)->getSource();
-            if (source)
+            if (source) {
                 _sources.push_back(source);
+                _otherEntries.push_back(i);
+            }
         }
         rebuild();
     }
 
     // Entry 0 is always the state of "Selected Image" (its source, or "None"); entry k > 0
-    // is the source of entry k - 1 of "Other Images".
+    // is the source of the (k - 1)th connected entry of "Other Images".
     void rebuild() {
         _menu->removeAllEntries();
         if (!_hasSelection)
@@ -91,8 +94,10 @@ private:
         // -1: nothing chosen; 0: the current source (or "None"), which is already selected.
         if (index == -1 || index == 0)
             return;
+        // Entries left without a source (their node was deleted) are not listed, so the menu
+        // entry is mapped to the input's own entry; with every entry connected that is k - 1.
         // The socket events of the re-wiring refresh the menu, with the chosen source first.
-        _controller.select(index - 1);
+        _controller.select(_otherEntries.at(index - 1));
     }
 
     SwitcherController& _controller;
@@ -104,6 +109,8 @@ private:
     CbMethod<SwitcherUiImp, EvEvent> _rebuildCb;
     std::vector<RCShdPtr<const PiOutput>> _sources;
     bool _hasSelection = false;
+    // For each source listed from "Other Images", the number of its entry there.
+    std::vector<int> _otherEntries;
 };
 
 } // namespace

@@ -45,7 +45,7 @@ TEST(SwitcherLoading, LoadingTheFileInitialisesItsPackageBuildInformationAndTool
     EXPECT_NE(PiToolRegistry::getInstance().findTool("Switcher"), nullptr);
 }
 
-TEST(SwitcherLoading, ExportsExactlyItsInterface) {
+TEST(SwitcherLoading, ExportsExactlyItsInterfaceAndTheControllersTypeInformation) {
     std::set<std::string> exported;
     std::unique_ptr<FILE, int (*)(FILE*)> nm(::popen(("nm -DC --defined-only '" + toolFile + "'").c_str(), "r"),
                                              ::pclose);
@@ -58,15 +58,16 @@ TEST(SwitcherLoading, ExportsExactlyItsInterface) {
     const std::string uiFactory = "(Kr::RCShdPtr<Kr::RCBase<Kr::LkCounter<int> > > (*)(Kr::SwitcherController&, "
                                   "Kr::RCShdPtr<Kr::PiWidget> const&))";
     const std::string evFactory = "(Kr::RCStrongPtr<Kr::PiEventHandler> (*)(Kr::SwitcherController&, Kr::PiViewer&))";
-    EXPECT_EQ(exported, (std::set<std::string>{"Kr::SwitcherTool::getSelectedImageInputName[abi:cxx11]()",
-                                               "Kr::SwitcherTool::getOtherImagesInputName[abi:cxx11]()",
-                                               "Kr::SwitcherTool::getOutputName[abi:cxx11]()",
-                                               "Kr::SwitcherController::select(int)",
-                                               "Kr::SwitcherController::registerUiFactory" + uiFactory,
-                                               "Kr::SwitcherController::unregisterUiFactory" + uiFactory,
-                                               "Kr::SwitcherController::registerEvFactory" + evFactory,
-                                               "Kr::SwitcherController::unregisterEvFactory" + evFactory,
-                                               "Kr::InInit<KrInit::switcherKrtool>::getType()"}));
+    EXPECT_EQ(
+        exported,
+        (std::set<std::string>{
+            "Kr::SwitcherTool::getSelectedImageInputName[abi:cxx11]()",
+            "Kr::SwitcherTool::getOtherImagesInputName[abi:cxx11]()", "Kr::SwitcherTool::getOutputName[abi:cxx11]()",
+            "Kr::SwitcherController::select(int)", "Kr::SwitcherController::registerUiFactory" + uiFactory,
+            "Kr::SwitcherController::unregisterUiFactory" + uiFactory,
+            "Kr::SwitcherController::registerEvFactory" + evFactory,
+            "Kr::SwitcherController::unregisterEvFactory" + evFactory, "Kr::InInit<KrInit::switcherKrtool>::getType()",
+            "typeinfo for Kr::SwitcherController", "typeinfo name for Kr::SwitcherController"}));
 }
 
 } // namespace
