@@ -11,6 +11,7 @@
 #include <Kr/PiGraph.h>
 #include <Kr/PiImageModifier.h>
 #include <Kr/PiNode.h>
+#include <Kr/PiToolProtocol.h>
 #include <Kr/PiValue.h>
 #include <Kr/PiWidgets.h>
 #include <Kr/PimUtils.h>
@@ -21,6 +22,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <unistd.h>
 
 using namespace Kr;
@@ -341,6 +343,57 @@ TEST_F(Lut1DEditor, EditorsMissingAWidgetOrWithTheWrongKindAreRefused) {
     RCShdPtr<RCBase<LkCounter<int>>> made = factory(editorWith({refresh, browse, field}), value, lut1DInterface);
     EXPECT_FALSE(made.isNull());
     EXPECT_EQ(refresh->getNbCallbacks(23), 1);
+}
+
+TEST_F(Lut1DEditor, RefreshAndPickWithoutNodeGraphOrStringValueFailAndChangeNothing) {
+    auto editorWidgets = [] {
+        RCShdPtr<PiContainer> root(new PiContainer("root"));
+        root->addChild(RCShdPtr<PiWidget>(new PiButton("Refresh")));
+        root->addChild(RCShdPtr<PiWidget>(new PiButton("Browse")));
+        root->addChild(RCShdPtr<PiWidget>(new PiTextField("Filename")));
+        return root;
+    };
+    auto nullPointerNamed = [](const std::function<void()>& action) -> std::string {
+        try {
+            action();
+        } catch (const ExNullPtr& e) {
+            return e.getTypeName();
+        }
+        return "no failure";
+    };
+    auto pressOn = [](const RCShdPtr<PiContainer>& root, const std::string& name) {
+        root->getChild(name).cast<PiButton>()->press();
+    };
+
+    // A controller not (or no longer) attached to a node in a document.
+    OPtr<PiNodeController> detached(PiToolRegistry::getInstance().findTool("LUT 1D")->createController());
+    RCShdPtr<PiContainer> detachedWidgets = editorWidgets();
+    RCShdPtr<RCBase<LkCounter<int>>> detachedEditor = Lut1DInterface::getUiFactory()(
+        detachedWidgets, RCShdPtr<PiValue>(), dynamic_cast<Lut1DInterface*>(detached.get()));
+    EXPECT_EQ(nullPointerNamed([&] { pressOn(detachedWidgets, "Refresh"); }), "PiNode");
+
+    RCShdPtr<PiNode> removed = createLutNode("Removed");
+    RCShdPtr<PiContainer> removedWidgets = editorWidgets();
+    RCShdPtr<RCBase<LkCounter<int>>> removedEditor = Lut1DInterface::getUiFactory()(
+        removedWidgets, removed->getValue("Filename"), dynamic_cast<Lut1DInterface*>(removed->getController()));
+    graph->removeNode(removed);
+    EXPECT_EQ(nullPointerNamed([&] { pressOn(removedWidgets, "Refresh"); }), "PiGraph");
+
+    // An editor given a value that is no text: the pick fails inside its closed step.
+    RCShdPtr<PiNode> node = createLutNode("L");
+    RCShdPtr<PiContainer> widgets = editorWidgets();
+    RCShdPtr<RCBase<LkCounter<int>>> editor =
+        Lut1DInterface::getUiFactory()(widgets, node->getValue(PiImageModifier::getMuteValueName()),
+                                       dynamic_cast<Lut1DInterface*>(node->getController()));
+    pressOn(widgets, "Browse");
+    const std::vector<std::string> stepsBefore = undoLabels();
+    lutBrowser().getBrowser()->setURL((root / "grades").string());
+    lutBrowser().getBrowser()->focus("a.cube");
+    EXPECT_EQ(nullPointerNamed([&] { lutBrowser().getBrowser()->activate(); }), "PiTypedValue<std::string>");
+    EXPECT_FALSE(graph->getCommandStack().isStepOpen());
+    EXPECT_EQ(undoLabels(), stepsBefore);
+    EXPECT_EQ(fileNameOf(node), "");
+    EXPECT_EQ(node->getValue(PiImageModifier::getMuteValueName())->toText(), "0");
 }
 
 TEST_F(Lut1DEditor, TheModuleNeedsTheToolFirstAndUnloadingItLeavesTheToolWithoutFactory) {
