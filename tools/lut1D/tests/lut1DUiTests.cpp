@@ -254,6 +254,8 @@ TEST_F(Lut1DEditor, AFileThatCannotBeReadFailsTheRefreshNamingFileAndLineAndKeep
         EXPECT_EQ(e.getFile(), lutFile.string());
         EXPECT_NE(e.getMessage().find("no such file"), std::string::npos) << e.getMessage();
     }
+    lut->getValue("Filename")->fromText("");
+    EXPECT_THROW(press(editor, "Refresh"), ExBase);
     EXPECT_EQ(firstPixel(lut), (std::vector<float>{0.75f, 0.5f, 0, 0.75f}));
 }
 
