@@ -1,13 +1,16 @@
 // The Switcher's viewer event handler: each press of the hotkey "Switch" in a viewer showing
-// the node rotates its sources by one (select(0)).
+// the node rotates its sources by one.
 
 #include "switcherEventHandler.h"
 
 #include <Kr/EvEvent.h>
+#include <Kr/PiNode.h>
+#include <Kr/PiSocket.h>
 #include <Kr/PiViewer.h>
 #include <Kr/UiHotkeyRegistry.h>
 #include <Kr/UiWidget.h>
 
+#include <optional>
 #include <string>
 
 namespace Kr {
@@ -20,6 +23,18 @@ const std::string hotkeyName("Switch");
 // The registry's number for ("/Local/Tools/Switcher", "Switch"). Every handler asks for it,
 // and every handler gets the same answer.
 unsigned switchHotkeyEntry = 0;
+
+// The entry of "Other Images" whose source comes in next: the first that has one. With every
+// entry connected that is entry 0; entries left without a source (their node was deleted)
+// are passed over, since selecting one would leave the node with no image at all.
+std::optional<int> nextSourceEntryOf(SwitcherController& controller) {
+    RCShdPtr<PiMultivaluedInput> others =
+        controller.getNode()->getInput(SwitcherTool::getOtherImagesInputName()).cast<PiMultivaluedInput>();
+    for (int i = 0; i < others->getNbEntries(); ++i)
+        if (others->getEntry(i)->isConnected())
+            return i;
+    return std::nullopt;
+}
 
 // Hotkeys reach the viewer's window-system widget, which hands them to the node handlers.
 UiEventHandler* viewerWidgetHandlerOf(PiViewer& viewer) {
@@ -45,7 +60,8 @@ public:
         if (!hotkey || hotkey->getEntry() != switchHotkeyEntry)
             return false;
         // Consumed even when there is nothing to switch to, so the key does nothing else.
-        _controller->select(0);
+        if (std::optional<int> next = nextSourceEntryOf(*_controller))
+            _controller->select(*next);
         hotkey->setProcessed(true);
         return true;
     }

@@ -57,6 +57,26 @@ TEST_F(SwitcherViewer, SwitchIsConsumedEvenWithNothingToSwitchTo) {
     EXPECT_FALSE(history().canUndo());
 }
 
+TEST_F(SwitcherViewer, SwitchPassesOverEntriesWhoseSourceWasDeleted) {
+    selectSource(out(p));
+    addOther(out(q));
+    addOther(out(r));
+    viewer.addNode(s);
+    graph->removeNode(q);
+    ASSERT_EQ(wiring(), "P|-R");
+
+    EXPECT_TRUE(viewer.pressKey("Tab"));
+    EXPECT_EQ(wiring(), "R|-P");
+    EXPECT_TRUE(viewer.pressKey("Tab"));
+    EXPECT_EQ(wiring(), "P|-R");
+
+    graph->removeNode(r);
+    history().clear();
+    EXPECT_TRUE(viewer.pressKey("Tab"));
+    EXPECT_EQ(wiring(), "P|--");
+    EXPECT_FALSE(history().canUndo());
+}
+
 TEST_F(SwitcherViewer, OtherEventsAreNotHandled) {
     selectSource(out(p));
     addOther(out(q));

@@ -107,6 +107,22 @@ TEST_F(SwitcherEditor, FollowsConnectionsMadeByHandAndByUndo) {
     EXPECT_EQ(menuText(), "*None | R | P");
 }
 
+// Deleting a source node leaves its entry of "Other Images" without a source, and unlisted:
+// the entry chosen must still be the source it shows.
+TEST_F(SwitcherEditor, ChoosingAfterASourceWasDeletedSelectsTheSourceShown) {
+    selectSource(out(p));
+    addOther(out(q));
+    addOther(out(r));
+    openMenu();
+    graph->removeNode(q);
+    ASSERT_EQ(wiring(), "P|-R");
+    EXPECT_EQ(menuText(), "*P | R");
+
+    menu->choose(1);
+    EXPECT_EQ(wiring(), "R|-P");
+    EXPECT_EQ(menuText(), "*R | P");
+}
+
 // A menu left on another entry (by the user, or by a rebuild request) comes back to the
 // selected source without re-wiring anything.
 TEST_F(SwitcherEditor, RebuildShowsTheSelectionAgain) {
