@@ -64,7 +64,6 @@ void MovieWriteClient::sendFrame() {
         _job.sendControlWord(0);
         _job.waitForReply();
     });
-    ++_framesSent;
 }
 
 void MovieWriteClient::addFrame(const std::uint8_t* pixels, PixelRows rows) {

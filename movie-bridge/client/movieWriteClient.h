@@ -62,8 +62,6 @@ public:
     // Ends the job; moviehost writes the movie resource and exits.
     void finish();
 
-    int framesSent() const { return _framesSent; }
-
 private:
     // Runs one step; when moviehost has ended instead, throws with its exit code and text.
     template <typename Step> void step(const char* what, Step&& run);
@@ -74,7 +72,6 @@ private:
     BridgeJob _job;
     std::optional<MappedSection> _section;
     std::size_t _sampleFrameBytes = 0;
-    int _framesSent = 0;
     bool _videoFinished = false;
 };
 
