@@ -25,8 +25,9 @@ const std::string hotkeyName("Switch");
 unsigned switchHotkeyEntry = 0;
 
 // The entry of "Other Images" whose source comes in next: the first that has one. With every
-// entry connected that is entry 0; entries left without a source (their node was deleted)
-// are passed over, since selecting one would leave the node with no image at all.
+// entry connected, as after loading, that is entry 0; entries without a source (added and
+// never connected, or disconnected by hand) are passed over, since selecting one would leave
+// the node with no image at all.
 std::optional<int> nextSourceEntryOf(SwitcherController& controller) {
     RCShdPtr<PiMultivaluedInput> others =
         controller.getNode()->getInput(SwitcherTool::getOtherImagesInputName()).cast<PiMultivaluedInput>();

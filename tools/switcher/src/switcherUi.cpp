@@ -94,8 +94,9 @@ private:
         // -1: nothing chosen; 0: the current source (or "None"), which is already selected.
         if (index == -1 || index == 0)
             return;
-        // Entries left without a source (their node was deleted) are not listed, so the menu
-        // entry is mapped to the input's own entry; with every entry connected that is k - 1.
+        // Entries without a source (added and never connected, or disconnected by hand) are
+        // not listed, so the menu entry is mapped to the input's own entry; with every entry
+        // connected, as after loading, that is k - 1.
         // The socket events of the re-wiring refresh the menu, with the chosen source first.
         _controller.select(_otherEntries.at(index - 1));
     }
