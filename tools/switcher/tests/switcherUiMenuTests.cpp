@@ -82,6 +82,12 @@ TEST_F(SwitcherEditor, NamesASourceInsideAClosedGroupByTheGroup) {
     group->setOpen(true);
     menu->raiseEvent(EvWidgetCode::rebuild);
     EXPECT_EQ(menuText(), "*P | B");
+
+    // Taken out of its group, a boundary has nothing to stand for it but itself.
+    group->setOpen(false);
+    graph->setGroup(boundary, RCShdPtr<PiGroupNode>());
+    menu->raiseEvent(EvWidgetCode::rebuild);
+    EXPECT_EQ(menuText(), "*P | B");
 }
 
 TEST_F(SwitcherEditor, FollowsConnectionsMadeByHandAndByUndo) {
