@@ -126,19 +126,23 @@ TEST_F(Document, UndoAndRedoRestoreConnectionsEntryOrderAndValuesExactly) {
     EXPECT_TRUE(out(p)->getDestinations().empty());
 }
 
-TEST_F(Document, RemovingANodeIsUndoneWithAllItsConnections) {
+TEST_F(Document, RemovingANodeTakesItsEntriesAlongAndUndoPutsAllBackInPlace) {
+    others()->connect(out(q));
     others()->connect(out(p));
     others()->connect(out(q));
+    others()->connect(out(r));
     s->getInput("Main")->connect(out(q));
     graph->getCommandStack().clear();
     graph->removeNode(q);
-    EXPECT_EQ(otherSources(), "P-");
+    EXPECT_EQ(otherSources(), "PR");
     EXPECT_EQ(mainSource(), "-");
     EXPECT_TRUE(graph->findNode("Q").isNull());
     graph->getCommandStack().undo();
-    EXPECT_EQ(otherSources(), "PQ");
+    EXPECT_EQ(otherSources(), "QPQR");
     EXPECT_EQ(mainSource(), "Q");
     EXPECT_EQ(graph->findNode("Q"), q);
+    graph->getCommandStack().redo();
+    EXPECT_EQ(otherSources(), "PR");
 }
 
 TEST_F(Document, AGuardMakesOneLabelledStepAndStillClosesWhenAnExceptionPasses) {

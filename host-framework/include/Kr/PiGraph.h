@@ -32,7 +32,8 @@ public:
                                             const std::string& outputName);
     // Puts a node into a group (empty group: the top level).
     void setGroup(const RCShdPtr<PiNode>& node, const RCShdPtr<PiGroupNode>& group);
-    // Removes the node and its connections; undo brings both back.
+    // Removes the node and its connections; entries of multi-valued inputs that it fed are
+    // removed too. Undo brings all back in place.
     void removeNode(const RCShdPtr<PiNode>& node);
 
     RCShdPtr<PiNode> findNode(const std::string& name) const;

@@ -244,16 +244,29 @@ void PiGraph::removeNode(const RCShdPtr<PiNode>& node) {
             links.push_back({input, input->getSource(), {}, -1});
         }
     }
+    // Entries of multi-valued inputs fed by the node go with it, so that every entry keeps a
+    // source; they are taken out from the last index down and put back from the first up.
+    std::sort(links.begin(), links.end(), [](const Link& a, const Link& b) {
+        return std::make_pair(a.multi.get(), a.index) < std::make_pair(b.multi.get(), b.index);
+    });
     const std::size_t position = std::find(_nodes.begin(), _nodes.end(), node) - _nodes.begin();
     auto remove = [node, links](PiGraph& graph) {
-        for (const auto& link : links)
-            graph.setSource(*link.input, {});
+        for (auto it = links.rbegin(); it != links.rend(); ++it) {
+            if (it->multi)
+                it->multi->eraseEntry(it->input);
+            else
+                graph.setSource(*it->input, {});
+        }
         graph.eraseNode(node);
     };
     auto restore = [node, links, position](PiGraph& graph) {
         graph.insertNode(node, position);
-        for (const auto& link : links)
-            graph.setSource(*link.input, link.output);
+        for (const auto& link : links) {
+            if (link.multi)
+                link.multi->insertEntry(link.index, link.input, link.output);
+            else
+                graph.setSource(*link.input, link.output);
+        }
     };
     remove(*this);
     PiGraph* self = this; // the history belongs to the document, which outlives it
