@@ -223,6 +223,13 @@ TEST_F(Lut1DEditor, RefreshIsOneUndoStepAndTheImageFollowsTheFileOnDisk) {
 
     graph->getCommandStack().undo();
     EXPECT_EQ(firstPixel(lut), (std::vector<float>{0.75f, 0.5f, 0, 0.75f}));
+
+    // The table travels with the document, whatever happens to the file.
+    fs::remove(lutFile);
+    const std::string saved = graph->saveToText();
+    graph = RCShdPtr<PiGraph>(new PiGraph());
+    graph->loadFromText(saved, "saved document");
+    EXPECT_EQ(firstPixel(graph->findNode("Grade")), (std::vector<float>{0.75f, 0.5f, 0, 0.75f}));
 }
 
 TEST_F(Lut1DEditor, AFileThatCannotBeReadFailsTheRefreshNamingFileAndLineAndKeepsTheLut) {
