@@ -81,7 +81,8 @@ template <class T> const PxNode* nodeOf(T* object) {
 } // namespace PxHandles
 
 // A strong handle on a processing node or one of its facets (PxImageProtocol). Every
-// operation that makes or converts a handle must run off the worker threads.
+// operation that makes or converts a handle must run off the worker threads; the counting
+// itself is RCStrongPtr's, on the count object the node keeps.
 template <class T> class PxStrongHndl {
 public:
     PxStrongHndl() = default;
@@ -99,97 +100,70 @@ public:
         }
         PxNode* base = const_cast<PxNode*>(PxHandles::nodeOf(node));
         if (base->getCount()) {
-            base->getCount()->addStrong();
+            _ptr = RCStrongPtr<T>::shareWith(node, base->getCount());
         } else {
             base->adopt(new PxCount(base, &PxHandles::dispose));
+            _ptr = RCStrongPtr<T>::adopt(node, base->getCount());
         }
-        _object = node;
-        _count = base->getCount();
     }
-    PxStrongHndl(const PxStrongHndl& other) : _object(other._object), _count(other._count) {
+    PxStrongHndl(const PxStrongHndl& other) {
         PxHandles::checkNotOnWorker(__LINE__);
-        acquire();
+        _ptr = other._ptr;
     }
-    PxStrongHndl(PxStrongHndl&& other) noexcept
-        : _object(std::exchange(other._object, nullptr)), _count(std::exchange(other._count, nullptr)) {}
+    PxStrongHndl(PxStrongHndl&& other) noexcept = default;
     template <class U, class = std::enable_if_t<std::is_convertible_v<U*, T*>>>
-    PxStrongHndl(const PxStrongHndl<U>& other) : _object(other.get()), _count(other.getCount()) {
+    PxStrongHndl(const PxStrongHndl<U>& other) {
         PxHandles::checkNotOnWorker(__LINE__);
-        acquire();
+        _ptr = other._ptr;
     }
     template <class U, class = std::enable_if_t<std::is_convertible_v<U*, T*>>>
-    explicit PxStrongHndl(const PxNodePtr<U>& other) : _object(other.get()), _count(other.getCount()) {
+    explicit PxStrongHndl(const PxNodePtr<U>& other) {
         PxHandles::checkNotOnWorker(__LINE__);
-        acquire();
+        _ptr = other._ptr;
     }
     PxStrongHndl& operator=(PxStrongHndl other) noexcept {
-        std::swap(_object, other._object);
-        std::swap(_count, other._count);
+        swap(other);
         return *this;
     }
-    ~PxStrongHndl() { drop(); }
 
-    bool isNull() const { return _object == nullptr; }
-    explicit operator bool() const { return _object != nullptr; }
-    T* get() const { return _object; }
-    T* operator->() const { return &checked(); }
-    T& operator*() const { return checked(); }
-    PxCount* getCount() const { return _count; }
-    void reset() { PxStrongHndl().swap(*this); }
-    void swap(PxStrongHndl& other) noexcept {
-        std::swap(_object, other._object);
-        std::swap(_count, other._count);
-    }
+    bool isNull() const { return _ptr.isNull(); }
+    explicit operator bool() const { return bool(_ptr); }
+    T* get() const { return _ptr.get(); }
+    T* operator->() const { return _ptr.operator->(); }
+    T& operator*() const { return *_ptr; }
+    PxCount* getCount() const { return _ptr.getCount(); }
+    void reset() { _ptr.reset(); }
+    void swap(PxStrongHndl& other) noexcept { _ptr.swap(other._ptr); }
 
     // Checked conversion to another facet of the same node (PxNode to PxImageProtocol and
     // back). An empty handle converts to an empty one; a node without that facet raises the
     // failed-cast exception.
     template <class U> PxStrongHndl<U> cast() const {
         PxHandles::checkNotOnWorker(__LINE__);
-        if (!_object)
-            return PxStrongHndl<U>();
-        U* target = dynamic_cast<U*>(_object);
-        if (!target)
-            RCExUtil::throwExCastFailed(typeNameOf(typeid(*_object)), typeNameOf<U>());
-        return PxStrongHndl<U>::shareWith(target, _count);
+        return PxStrongHndl<U>(_ptr.template cast<U>());
     }
     template <class U> PxStrongHndl<U> dynamicCast() const {
         PxHandles::checkNotOnWorker(__LINE__);
-        U* target = _object ? dynamic_cast<U*>(_object) : nullptr;
-        return target ? PxStrongHndl<U>::shareWith(target, _count) : PxStrongHndl<U>();
+        return PxStrongHndl<U>(_ptr.template dynamicCast<U>());
     }
 
+    // Facets of one node are the same node, though their addresses differ.
     template <class U> bool operator==(const PxStrongHndl<U>& other) const {
-        return PxHandles::nodeOf(_object) == PxHandles::nodeOf(other.get());
+        return PxHandles::nodeOf(get()) == PxHandles::nodeOf(other.get());
     }
-    bool operator==(std::nullptr_t) const { return _object == nullptr; }
+    bool operator==(std::nullptr_t) const { return _ptr == nullptr; }
 
     static PxStrongHndl shareWith(T* object, PxCount* count) {
-        PxStrongHndl result;
-        result._object = object;
-        result._count = count;
-        result.acquire();
-        return result;
+        return PxStrongHndl(RCStrongPtr<T>::shareWith(object, count));
     }
 
 private:
-    void acquire() const {
-        if (_count)
-            _count->addStrong();
-    }
-    void drop() {
-        _object = nullptr;
-        if (_count)
-            std::exchange(_count, nullptr)->releaseStrong();
-    }
-    T& checked() const {
-        if (!_object)
-            RCExUtil::throwExNullPtr(typeNameOf<T>());
-        return *_object;
-    }
+    template <class> friend class PxStrongHndl;
+    template <class> friend class PxNodePtr;
 
-    T* _object = nullptr;
-    PxCount* _count = nullptr;
+    explicit PxStrongHndl(RCStrongPtr<T>&& ptr) : _ptr(std::move(ptr)) {}
+
+    RCStrongPtr<T> _ptr;
 };
 
 // A counted reference on a processing node, usable on any thread (image results are
@@ -199,60 +173,37 @@ public:
     PxNodePtr() = default;
     PxNodePtr(std::nullptr_t) {}
     template <class U, class = std::enable_if_t<std::is_convertible_v<U*, T*>>>
-    PxNodePtr(const PxStrongHndl<U>& handle) : _object(handle.get()), _count(handle.getCount()) {
-        acquire();
-    }
-    PxNodePtr(const PxNodePtr& other) : _object(other._object), _count(other._count) { acquire(); }
+    PxNodePtr(const PxStrongHndl<U>& handle) : _ptr(handle._ptr) {}
+    // Declared so that a PxNodePtr has no move constructor: moving one copies it, and the
+    // source keeps its reference.
+    PxNodePtr(const PxNodePtr& other) = default;
     template <class U, class = std::enable_if_t<std::is_convertible_v<U*, T*>>>
-    PxNodePtr(const PxNodePtr<U>& other) : _object(other.get()), _count(other.getCount()) {
-        acquire();
-    }
+    PxNodePtr(const PxNodePtr<U>& other) : _ptr(other._ptr) {}
     PxNodePtr& operator=(PxNodePtr other) noexcept {
-        std::swap(_object, other._object);
-        std::swap(_count, other._count);
+        _ptr.swap(other._ptr);
         return *this;
     }
-    ~PxNodePtr() { reset(); }
 
-    bool isNull() const { return _object == nullptr; }
-    explicit operator bool() const { return _object != nullptr; }
-    T* get() const { return _object; }
-    T* operator->() const {
-        if (!_object)
-            RCExUtil::throwExNullPtr(typeNameOf<T>());
-        return _object;
-    }
-    T& operator*() const { return *operator->(); }
-    PxCount* getCount() const { return _count; }
-    void reset() {
-        _object = nullptr;
-        if (_count)
-            std::exchange(_count, nullptr)->releaseStrong();
-    }
+    bool isNull() const { return _ptr.isNull(); }
+    explicit operator bool() const { return bool(_ptr); }
+    T* get() const { return _ptr.get(); }
+    T* operator->() const { return _ptr.operator->(); }
+    T& operator*() const { return *_ptr; }
+    PxCount* getCount() const { return _ptr.getCount(); }
+    void reset() { _ptr.reset(); }
 
     // The same node seen as another facet; empty when it has none.
-    template <class U> PxNodePtr<U> dynamicCast() const {
-        PxNodePtr<U> result;
-        if (U* target = _object ? dynamic_cast<U*>(_object) : nullptr)
-            result.assign(target, _count);
-        return result;
-    }
+    template <class U> PxNodePtr<U> dynamicCast() const { return PxNodePtr<U>(_ptr.template dynamicCast<U>()); }
 
-    template <class U> void assign(U* object, PxCount* count) {
-        reset();
-        _object = object;
-        _count = count;
-        acquire();
-    }
+    template <class U> void assign(U* object, PxCount* count) { _ptr = RCStrongPtr<T>::shareWith(object, count); }
 
 private:
-    void acquire() const {
-        if (_count)
-            _count->addStrong();
-    }
+    template <class> friend class PxNodePtr;
+    template <class> friend class PxStrongHndl;
 
-    T* _object = nullptr;
-    PxCount* _count = nullptr;
+    explicit PxNodePtr(RCStrongPtr<T>&& ptr) : _ptr(std::move(ptr)) {}
+
+    RCStrongPtr<T> _ptr;
 };
 
 } // namespace Kr

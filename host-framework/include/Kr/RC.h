@@ -190,18 +190,22 @@ public:
     template <class U> bool operator==(const RCStrongPtr<U>& other) const { return _object == other.get(); }
     bool operator==(std::nullptr_t) const { return _object == nullptr; }
 
-    // Another view of an object already counted by count (casts, weak-to-strong).
+    // Another view of an object already counted by count (casts, conversions between handles).
     static RCStrongPtr shareWith(T* object, Count* count) {
+        RCStrongPtr result = adopt(object, count);
+        result.acquire();
+        return result;
+    }
+    // Takes over a strong reference the caller already holds on count (a count object just
+    // made, or one raised from a weak reference), so that nothing is added to it.
+    static RCStrongPtr adopt(T* object, Count* count) {
         RCStrongPtr result;
         result._object = object;
         result._count = count;
-        result.acquire();
         return result;
     }
 
 private:
-    template <class> friend class RCWeakPtr;
-
     void acquire() const {
         if (_count)
             _count->addStrong();
@@ -227,7 +231,7 @@ public:
     using Count = RCSWCount<LkCounter<int>>;
 
     RCWeakPtr() = default;
-    RCWeakPtr(const RCStrongPtr<T>& strong) : _object(strong._object), _count(strong._count) { acquire(); }
+    RCWeakPtr(const RCStrongPtr<T>& strong) : _object(strong.get()), _count(strong.getCount()) { acquire(); }
     RCWeakPtr(const RCWeakPtr& other) : _object(other._object), _count(other._count) { acquire(); }
     RCWeakPtr& operator=(RCWeakPtr other) noexcept {
         std::swap(_object, other._object);
@@ -242,12 +246,9 @@ public:
     bool isExpired() const { return !_count || _count->getStrongCount() == 0; }
     // A strong pointer on the object, empty when it has died.
     RCStrongPtr<T> lock() const {
-        RCStrongPtr<T> result;
-        if (_count && _count->addStrongIfAlive()) {
-            result._object = _object;
-            result._count = _count;
-        }
-        return result;
+        if (_count && _count->addStrongIfAlive())
+            return RCStrongPtr<T>::adopt(_object, _count);
+        return RCStrongPtr<T>();
     }
 
 private:
