@@ -5,7 +5,8 @@
 #include "switcherTool.h"
 #include "switcherUi.h"
 
-#include <Kr/InBuildInfo.h>
+#include "libraryBuildInfo.h"
+
 #include <Kr/InPackage.h>
 
 KR_PACKAGE_TAG(switcherUiKrmodule)
@@ -13,27 +14,8 @@ KR_PACKAGE_TAG(switcherUiKrmodule)
 // The Switcher's package type comes from the tool library's export, not from a copy made here.
 extern template const std::type_info* Kr::InInit<KrInit::switcherKrtool>::getType();
 
-namespace {
-
-class LibraryBuildInfo : public Kr::InBuildInfo {
-public:
-    std::string getProductTitle() const override { return "Corvath Zantor Library"; }
-    std::string getModuleName() const override { return "libKrswitcherUiKrmodule"; }
-    std::string getReleaseName() const override { return "2013"; }
-    std::string getVersionString() const override { return "8.0"; }
-    std::string getVersionSuffix() const override { return getReleaseStatus() == 3 ? "dev" : ""; }
-    int getMajorVersion() const override { return 8; }
-    int getMinorVersion() const override { return 0; }
-    int getReleaseStatus() const override { return 42; }
-    std::string getBuildNumber() const override { return "2600"; }
-    std::string getBuildDate() const override { return "Jun 12 2012"; }
-    std::string getBuildFlavour() const override { return "opt.x86_64.intel"; }
-};
-
-} // namespace
-
 template <> void Kr::InInit<KrInit::switcherUiKrmodule>::init() {
-    InBuildInfoUtil::registerInfo(OPtr<InBuildInfo>(new LibraryBuildInfo));
+    InBuildInfoUtil::registerInfo(OPtr<InBuildInfo>(new krtools::LibraryBuildInfo("libKrswitcherUiKrmodule")));
     SwitcherController::registerUiFactory(&createSwitcherUi);
     SwitcherController::registerEvFactory(&createSwitcherEventHandler);
 }
