@@ -1,6 +1,8 @@
 #pragma once
 
 // Operating-system services.
+#include <Kr/OsCacheDescriptors.h>
 #include <Kr/OsCpuInfo.h>
+#include <Kr/OsCpuid.h>
 #include <Kr/OsFilePath.h>
 #include <Kr/OsMemoryArch.h>

@@ -1,8 +1,10 @@
 #include <Kr/OsCpuInfo.h>
+#include <Kr/OsCpuid.h>
 #include <Kr/OsMemoryArch.h>
 
+#include "osFileText.h"
+
 #include <cstring>
-#include <fstream>
 #include <mutex>
 #include <set>
 #include <sstream>
@@ -10,31 +12,12 @@
 #include <utility>
 #include <vector>
 
-#if defined(__x86_64__) || defined(__i386__)
-#include <cpuid.h>
-#define KR_HAS_CPUID 1
-#endif
-
 namespace Kr {
 
 namespace {
 
-struct Registers {
-    unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
-};
-
-bool cpuid(unsigned leaf, unsigned subleaf, Registers& out) {
-#ifdef KR_HAS_CPUID
-    if (static_cast<unsigned>(__get_cpuid_max(leaf & 0x80000000u, nullptr)) < leaf)
-        return false;
-    __cpuid_count(leaf, subleaf, out.eax, out.ebx, out.ecx, out.edx);
-    return true;
-#else
-    (void)leaf;
-    (void)subleaf;
-    (void)out;
-    return false;
-#endif
+bool cpuid(unsigned leaf, unsigned subleaf, OsCpuidRegisters& out) {
+    return OsCpuid::processor().query(leaf, subleaf, out);
 }
 
 bool bit(unsigned value, int index) {
@@ -68,13 +51,6 @@ const FlagBit flagBits[] = {
     {"avx512vl", 2, 31},
 };
 
-std::string readLine(const std::string& path) {
-    std::ifstream in(path);
-    std::string line;
-    std::getline(in, line);
-    return trim(line);
-}
-
 // Parses "0-3,5,7-8" as /sys/devices/system/cpu/online writes it.
 std::vector<unsigned> parseCpuList(const std::string& list) {
     std::vector<unsigned> cpus;
@@ -99,7 +75,7 @@ std::vector<unsigned> parseCpuList(const std::string& list) {
 
 // Logical processors, cores and packages as the kernel's topology has them.
 void readTopology(OsCpuInfo::Values& values) {
-    std::vector<unsigned> online = parseCpuList(readLine("/sys/devices/system/cpu/online"));
+    std::vector<unsigned> online = parseCpuList(readFirstLine("/sys/devices/system/cpu/online"));
     if (online.empty()) {
         long count = ::sysconf(_SC_NPROCESSORS_ONLN);
         values.logicalProcessors = count > 0 ? static_cast<std::uint32_t>(count) : 1;
@@ -111,8 +87,8 @@ void readTopology(OsCpuInfo::Values& values) {
     std::set<std::string> packages;
     for (unsigned cpu : online) {
         std::string topology = "/sys/devices/system/cpu/cpu" + std::to_string(cpu) + "/topology/";
-        std::string package = readLine(topology + "physical_package_id");
-        std::string core = readLine(topology + "core_id");
+        std::string package = readFirstLine(topology + "physical_package_id");
+        std::string core = readFirstLine(topology + "core_id");
         packages.insert(package);
         cores.insert({package, core.empty() ? std::to_string(cpu) : core});
     }
@@ -122,19 +98,14 @@ void readTopology(OsCpuInfo::Values& values) {
 }
 
 void readIdentification(OsCpuInfo::Values& values) {
-    Registers r;
-    if (!cpuid(0, 0, r))
+    values.vendor = OsCpuid::processor().vendor();
+    if (values.vendor.empty())
         return;
-    char vendor[13] = {};
-    std::memcpy(vendor, &r.ebx, 4);
-    std::memcpy(vendor + 4, &r.edx, 4);
-    std::memcpy(vendor + 8, &r.ecx, 4);
-    values.vendor = vendor;
     values.type = values.vendor == "GenuineIntel"   ? OsCpuInfo::IntelType
                   : values.vendor == "AuthenticAMD" ? OsCpuInfo::AmdType
                                                     : OsCpuInfo::OtherX86Type;
 
-    Registers leaf1, leaf7, extended;
+    OsCpuidRegisters leaf1, leaf7, extended;
     cpuid(1, 0, leaf1);
     cpuid(7, 0, leaf7);
     cpuid(0x80000001u, 0, extended);
@@ -163,7 +134,7 @@ void readIdentification(OsCpuInfo::Values& values) {
         values.flags += flag.name;
     }
 
-    Registers brandPart;
+    OsCpuidRegisters brandPart;
     std::string brand;
     for (unsigned leaf = 0x80000002u; leaf <= 0x80000004u; ++leaf) {
         if (!cpuid(leaf, 0, brandPart))

@@ -1,75 +1,46 @@
 #include <Kr/OsCpuInfo.h>
 #include <Kr/OsMemoryArch.h>
 
+#include <Kr/OsCacheDescriptors.h>
+#include <Kr/OsCpuid.h>
+
 #include <atomic>
-#include <cctype>
-#include <fstream>
-#include <string>
 #include <unistd.h>
+#include <vector>
 
 namespace Kr {
 
 namespace {
 
-std::string readLine(const std::string& path) {
-    std::ifstream in(path);
-    std::string line;
-    std::getline(in, line);
-    return line;
-}
-
-// sysfs writes sizes as "48K", "1024K", "32M"; plain numbers are bytes.
-std::uint64_t parseSize(const std::string& text) {
-    std::size_t used = 0;
-    std::uint64_t value = 0;
-    try {
-        value = std::stoull(text, &used);
-    } catch (const std::exception&) {
-        return 0;
-    }
-    char unit = used < text.size() ? static_cast<char>(std::toupper(static_cast<unsigned char>(text[used]))) : '\0';
-    switch (unit) {
-    case 'K':
-        return value << 10;
-    case 'M':
-        return value << 20;
-    case 'G':
-        return value << 30;
-    default:
-        return value;
-    }
-}
-
 std::atomic<const OsMemoryArch*> testInstance{nullptr};
+
+OsMemoryArch::Cache chosen(const OsCacheFields& fields) {
+    return {fields.size.value_or(0), fields.ways.value_or(0), fields.lineSize.value_or(0)};
+}
 
 } // namespace
 
-OsMemoryArch::OsMemoryArch() {
-    long pages = ::sysconf(_SC_PHYS_PAGES);
-    long pageSize = ::sysconf(_SC_PAGESIZE);
+OsMemoryArch::Sources OsMemoryArch::machineSources() {
+    return {"/sys/devices/system/cpu/cpu0/cache", &OsCpuid::processor(), [](int name) { return ::sysconf(name); }};
+}
+
+OsMemoryArch::OsMemoryArch() : OsMemoryArch(machineSources()) {}
+
+OsMemoryArch::OsMemoryArch(const Sources& sources) {
+    long pages = sources.sysconf ? sources.sysconf(_SC_PHYS_PAGES) : 0;
+    long pageSize = sources.sysconf ? sources.sysconf(_SC_PAGESIZE) : 0;
     if (pages > 0 && pageSize > 0)
         _mainMemory = static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(pageSize);
 
-    const std::string cacheDirectory = "/sys/devices/system/cpu/cpu0/cache/index";
-    for (int index = 0; index < 16; ++index) {
-        std::string directory = cacheDirectory + std::to_string(index) + "/";
-        std::string level = readLine(directory + "level");
-        if (level.empty())
-            break;
-        std::string type = readLine(directory + "type");
-        Cache cache;
-        cache.size = parseSize(readLine(directory + "size"));
-        cache.ways = parseSize(readLine(directory + "ways_of_associativity"));
-        cache.lineSize = parseSize(readLine(directory + "coherency_line_size"));
-        if (level == "1" && type == "Data")
-            _l1Data = cache;
-        else if (level == "1" && type == "Instruction")
-            _l1Instruction = cache;
-        else if (level == "2" && type != "Instruction")
-            _l2 = cache;
-        else if (level == "3" && type != "Instruction")
-            _l3 = cache;
-    }
+    std::vector<OsCacheLevels> inOrder;
+    if (!sources.sysfsCacheDirectory.empty())
+        inOrder.push_back(OsCacheDescriptors::fromSysfs(sources.sysfsCacheDirectory));
+    if (sources.cpuid)
+        inOrder.push_back(OsCacheDescriptors::fromProcessor(*sources.cpuid));
+    if (sources.sysconf)
+        inOrder.push_back(OsCacheDescriptors::fromSysconf(sources.sysconf));
+    const OsCacheLevels levels = OsCacheDescriptors::firstKnown(inOrder);
+    _caches = {chosen(levels.l1Data), chosen(levels.l1Instruction), chosen(levels.l2), chosen(levels.l3)};
 }
 
 OsMemoryArch::~OsMemoryArch() = default;
@@ -89,32 +60,32 @@ std::uint64_t OsMemoryArch::getMainMemorySize() const {
     return _mainMemory;
 }
 std::uint64_t OsMemoryArch::getL1InstructionCacheSize() const {
-    return _l1Instruction.size;
+    return _caches.l1Instruction.size;
 }
 std::uint64_t OsMemoryArch::getL3CacheSize() const {
-    return _l3.size;
+    return _caches.l3.size;
 }
 std::uint64_t OsMemoryArch::getL1DataCacheSize() const {
-    return _l1Data.size;
+    return _caches.l1Data.size;
 }
 std::uint64_t OsMemoryArch::getL2CacheSize() const {
-    return _l2.size;
+    return _caches.l2.size;
 }
 std::uint64_t OsMemoryArch::getL1DataCacheWaySize() const {
-    return _l1Data.waySize();
+    return _caches.l1Data.waySize();
 }
 std::uint64_t OsMemoryArch::getL2CacheWaySize() const {
-    return _l2.waySize();
+    return _caches.l2.waySize();
 }
 std::uint64_t OsMemoryArch::getL1DataCacheLineSize() const {
-    return _l1Data.lineSize;
+    return _caches.l1Data.lineSize;
 }
 std::uint64_t OsMemoryArch::getL2CacheLineSize() const {
-    return _l2.lineSize;
+    return _caches.l2.lineSize;
 }
 
 bool OsMemoryArch::isDetected() const {
-    return _mainMemory > 0 && _l1Data.size > 0 && _l2.size > 0;
+    return _mainMemory > 0 && _caches.l1Data.size > 0 && _caches.l2.size > 0;
 }
 
 bool OsMemoryArch::isKnownProcessor() const {

@@ -1,0 +1,51 @@
+#include <Kr/OsCpuid.h>
+
+#include <cstring>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <cpuid.h>
+#define KR_HAS_CPUID 1
+#endif
+
+namespace Kr {
+
+namespace {
+
+class ProcessorCpuid : public OsCpuid {
+public:
+    bool query(std::uint32_t leaf, std::uint32_t subleaf, OsCpuidRegisters& out) const override {
+#ifdef KR_HAS_CPUID
+        if (__get_cpuid_max(leaf & 0x80000000u, nullptr) < leaf)
+            return false;
+        __cpuid_count(leaf, subleaf, out.eax, out.ebx, out.ecx, out.edx);
+        return true;
+#else
+        (void)leaf;
+        (void)subleaf;
+        (void)out;
+        return false;
+#endif
+    }
+};
+
+} // namespace
+
+OsCpuid::~OsCpuid() = default;
+
+const OsCpuid& OsCpuid::processor() {
+    static const ProcessorCpuid processor;
+    return processor;
+}
+
+std::string OsCpuid::vendor() const {
+    OsCpuidRegisters leaf0;
+    if (!query(0, 0, leaf0))
+        return std::string();
+    char text[13] = {};
+    std::memcpy(text, &leaf0.ebx, 4);
+    std::memcpy(text + 4, &leaf0.edx, 4);
+    std::memcpy(text + 8, &leaf0.ecx, 4);
+    return text;
+}
+
+} // namespace Kr
