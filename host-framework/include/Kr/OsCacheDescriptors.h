@@ -50,6 +50,8 @@ public:
 
     // Each figure of each cache from the first source, in the given order, that has it.
     static OsCacheLevels firstKnown(const std::vector<OsCacheLevels>& sources);
+    // Every figure of every cache is known.
+    static bool isComplete(const OsCacheLevels& levels);
 };
 
 } // namespace Kr

@@ -196,4 +196,12 @@ OsCacheLevels OsCacheDescriptors::firstKnown(const std::vector<OsCacheLevels>& s
     return chosen;
 }
 
+bool OsCacheDescriptors::isComplete(const OsCacheLevels& levels) {
+    for (const OsCacheFields* cache : {&levels.l1Data, &levels.l1Instruction, &levels.l2, &levels.l3}) {
+        if (!cache->size || !cache->ways || !cache->lineSize)
+            return false;
+    }
+    return true;
+}
+
 } // namespace Kr

@@ -11,21 +11,33 @@ namespace Kr {
 
 namespace {
 
+// The highest basic and extended leaves are asked once: under a hypervisor every CPUID
+// leaves the guest, which costs microseconds.
 class ProcessorCpuid : public OsCpuid {
 public:
-    bool query(std::uint32_t leaf, std::uint32_t subleaf, OsCpuidRegisters& out) const override {
+    ProcessorCpuid() {
 #ifdef KR_HAS_CPUID
-        if (__get_cpuid_max(leaf & 0x80000000u, nullptr) < leaf)
+        _highestBasic = __get_cpuid_max(0, nullptr);
+        _highestExtended = __get_cpuid_max(0x80000000u, nullptr);
+#endif
+    }
+
+    bool query(std::uint32_t leaf, std::uint32_t subleaf, OsCpuidRegisters& out) const override {
+        if (leaf > ((leaf & 0x80000000u) ? _highestExtended : _highestBasic) || _highestBasic == 0)
             return false;
+#ifdef KR_HAS_CPUID
         __cpuid_count(leaf, subleaf, out.eax, out.ebx, out.ecx, out.edx);
         return true;
 #else
-        (void)leaf;
         (void)subleaf;
         (void)out;
         return false;
 #endif
     }
+
+private:
+    std::uint32_t _highestBasic = 0;
+    std::uint32_t _highestExtended = 0;
 };
 
 } // namespace

@@ -6,7 +6,6 @@
 
 #include <atomic>
 #include <unistd.h>
-#include <vector>
 
 namespace Kr {
 
@@ -32,14 +31,15 @@ OsMemoryArch::OsMemoryArch(const Sources& sources) {
     if (pages > 0 && pageSize > 0)
         _mainMemory = static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(pageSize);
 
-    std::vector<OsCacheLevels> inOrder;
+    // A later source is asked only while an earlier one leaves a figure open: each CPUID
+    // costs a trip to the hypervisor on a virtual machine.
+    OsCacheLevels levels;
     if (!sources.sysfsCacheDirectory.empty())
-        inOrder.push_back(OsCacheDescriptors::fromSysfs(sources.sysfsCacheDirectory));
-    if (sources.cpuid)
-        inOrder.push_back(OsCacheDescriptors::fromProcessor(*sources.cpuid));
-    if (sources.sysconf)
-        inOrder.push_back(OsCacheDescriptors::fromSysconf(sources.sysconf));
-    const OsCacheLevels levels = OsCacheDescriptors::firstKnown(inOrder);
+        levels = OsCacheDescriptors::fromSysfs(sources.sysfsCacheDirectory);
+    if (sources.cpuid && !OsCacheDescriptors::isComplete(levels))
+        levels = OsCacheDescriptors::firstKnown({levels, OsCacheDescriptors::fromProcessor(*sources.cpuid)});
+    if (sources.sysconf && !OsCacheDescriptors::isComplete(levels))
+        levels = OsCacheDescriptors::firstKnown({levels, OsCacheDescriptors::fromSysconf(sources.sysconf)});
     _caches = {chosen(levels.l1Data), chosen(levels.l1Instruction), chosen(levels.l2), chosen(levels.l3)};
 }
 
