@@ -11,6 +11,7 @@
 #include <iostream>
 #include <map>
 #include <optional>
+#include <sched.h>
 #include <sstream>
 #include <string>
 
@@ -116,6 +117,15 @@ void expectSameFigures(const std::map<std::string, Kr::OsCacheFields>& ours,
     }
 }
 
+// On processors with two kinds of cores CPUID describes the core it runs on, while the
+// figures compared here are cpu0's; children (lscpu, getconf) inherit the affinity.
+void runOnTheFirstProcessor() {
+    cpu_set_t first;
+    CPU_ZERO(&first);
+    CPU_SET(0, &first);
+    sched_setaffinity(0, sizeof first, &first);
+}
+
 // The processor's deterministic cache leaf, which the kernel also reads to fill sysfs.
 Kr::OsCacheLevels deterministicLeaf() {
     const Kr::OsCpuid& cpuid = Kr::OsCpuid::processor();
@@ -172,6 +182,7 @@ TEST(OsMemoryArchOnThisMachine, CachesAgreeWithLscpu) {
 }
 
 TEST(OsCacheDescriptorsOnThisMachine, ProcessorLeafAgreesWithLscpu) {
+    runOnTheFirstProcessor();
     std::map<std::string, Kr::OsCacheFields> lscpu = lscpuCaches();
     if (lscpu.empty())
         GTEST_SKIP() << "lscpu lists no caches here: the kernel has no cache folders in sysfs";
@@ -186,6 +197,7 @@ TEST(OsCacheDescriptorsOnThisMachine, ProcessorLeafAgreesWithLscpu) {
 // figure OsMemoryArch reports must be getconf's unless the processor's leaves disagree
 // among themselves, as they do under some hypervisors; the order of sources decides then.
 TEST(OsCacheDescriptorsOnThisMachine, GetconfFiguresAreTheProcessorsOwn) {
+    runOnTheFirstProcessor();
     std::map<std::string, Kr::OsCacheFields> getconf = getconfCaches();
     if (getconf.empty())
         GTEST_SKIP() << "getconf gives no cache figures here";

@@ -13,6 +13,7 @@
 #include <iostream>
 #include <map>
 #include <optional>
+#include <sched.h>
 #include <sstream>
 #include <string>
 #include <unistd.h>
@@ -73,6 +74,12 @@ TEST(CpuCheckWithoutCacheFolders, MemoryBlockHasGlibcsFiguresAndNoWarning) {
     Kr::OsCpuInfo::getDetailedType(&type, nullptr, nullptr, nullptr);
     if (type != Kr::OsCpuInfo::IntelType && type != Kr::OsCpuInfo::AmdType)
         GTEST_SKIP() << "neither an Intel nor an AMD processor: the check warns here whatever its caches";
+    // CPUID describes the core it runs on; syscheck and getconf inherit this affinity, so
+    // that all three read one core even on processors with two kinds of cores.
+    cpu_set_t first;
+    CPU_ZERO(&first);
+    CPU_SET(0, &first);
+    sched_setaffinity(0, sizeof first, &first);
     ProcessResult run = runWithoutCacheFolders("\"" + syscheck +
                                                "\" cpu || exit; echo '--- getconf'; "
                                                "getconf -a | grep -E '^LEVEL[12]_(DCACHE|CACHE)_'; "
