@@ -3,12 +3,20 @@
 // The framework's XML services: a streaming parser that reports what it reads to a
 // protocol object, the small document model a protocol may build, and the XML exceptions.
 //
-// The parser reads UTF-8 (with or without a byte-order mark) in fixed-size chunks and keeps
-// no element tree and no recursion, so its memory does not grow with the file or its
-// nesting depth; only a single name, attribute value or CDATA section is ever held whole.
+// The parser reads UTF-8, UTF-16 (either byte order, told by the byte-order mark) and any
+// encoding the XML declaration names that the C library's iconv knows, converting in
+// fixed-size chunks. It keeps no element tree and no recursion, so its memory does not grow
+// with the file or its nesting depth; only a single name, attribute value, CDATA section or
+// declared entity is ever held whole.
+// The internal subset of the document type declaration is read for well-formedness (element,
+// attribute-list, entity and notation declarations, processing instructions, comments,
+// parameter entity references); internal entities declared there are expanded where they are
+// referenced, within limits that refuse expansion attacks. External entities and the
+// external subset are never fetched: a reference to an external entity in content is
+// skipped, as is one to an undeclared entity when the declarations may lie outside the file.
 // It calls, in document order:
 //   notifyXmlVersion      the version of the XML declaration, if there is one
-//   notifyDocType         the name in <!DOCTYPE name ...> (the subset is read over, not used)
+//   notifyDocType         the name in <!DOCTYPE name ...>
 //   notifyStartTag        each start tag's name, then notifyAttribute for each attribute
 //                         (value decoded), then notifyStartTagEnd, or notifyEmptyTagEnd for <x/>
 //   notifyEndTag          each end tag's name; whether it closes the open element is the
@@ -20,8 +28,7 @@
 //                         children
 //   notifyCharacterData   a CDATA section, whole
 // Comments and processing instructions are skipped. keepParsing() is asked after each
-// piece of markup; answering false ends the parse quietly. Only the five predefined entities
-// and character references are known. Malformed input raises XmlEx::ExSyntaxError naming
+// piece of markup; answering false ends the parse quietly. Malformed input raises XmlEx::ExSyntaxError naming
 // the file and the XML line; an exception raised by a notification leaves parse() as it is.
 
 #include <Kr/Ex.h>
@@ -105,16 +112,19 @@ public:
     std::string getAttribute(const std::string& name) const;
     const std::map<std::string, std::string>& getAttributes() const { return _attributes; }
 
-    // Replaces the data with UTF-8 text; the data is kept as a wide string.
+    // Replaces the data with UTF-8 text.
     void setData(const std::string& text);
-    // Adds UTF-8 text at the end of the data, converting only the new text.
+    // Adds UTF-8 text at the end of the data.
     void appendData(const std::string& text);
-    const std::wstring& getData() const { return _data; }
+    // The data as a wide string, converted on each call; it is kept as UTF-8, a quarter of
+    // the memory of wide characters for most text.
+    std::wstring getData() const;
+    const std::string& getDataUtf8() const { return _data; }
 
 private:
     std::string _name;
     std::map<std::string, std::string> _attributes;
-    std::wstring _data;
+    std::string _data;
 };
 
 // Base of the XML exceptions. Besides the source position it carries the XML file and the

@@ -3,22 +3,27 @@
 #include <cstdint>
 #include <string>
 
-// Character classes and encodings the parser needs. Bytes of multibyte UTF-8 characters are
-// accepted in names as they come: the byte stream has already checked that they form valid
-// characters, and telling letters from symbols beyond ASCII is not worth a table here.
+// Character classes and encodings the parser needs.
 namespace Kr::XmlCharacters {
 
-inline bool isSpace(int c) {
-    return c == ' ' || c == '\n' || c == '\t';
+// A carriage return reaches the parser only from a character reference in an entity's text.
+constexpr bool isSpace(int c) {
+    return c == ' ' || c == '\n' || c == '\t' || c == '\r';
 }
 
-inline bool isNameStart(int c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == ':' || c >= 0x80;
+// For ASCII bytes: may begin a name, may continue one. Characters beyond ASCII are judged by
+// their code point with the two functions below.
+constexpr bool isAsciiNameStart(int c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == ':';
 }
 
-inline bool isNameChar(int c) {
-    return isNameStart(c) || (c >= '0' && c <= '9') || c == '-' || c == '.';
+constexpr bool isAsciiNameChar(int c) {
+    return isAsciiNameStart(c) || (c >= '0' && c <= '9') || c == '-' || c == '.';
 }
+
+// The NameStartChar and NameChar productions of XML 1.0 (fifth edition).
+bool isNameStartCode(std::uint32_t codePoint);
+bool isNameCode(std::uint32_t codePoint);
 
 // True for the code points a character reference may name (the Char production of XML 1.0).
 bool isXmlChar(std::uint32_t codePoint);

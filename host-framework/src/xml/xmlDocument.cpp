@@ -21,11 +21,15 @@ std::string XmlElement::getAttribute(const std::string& name) const {
 }
 
 void XmlElement::setData(const std::string& text) {
-    _data = WideStringUtil::widenMB(text);
+    _data = text;
 }
 
 void XmlElement::appendData(const std::string& text) {
-    _data += WideStringUtil::widenMB(text);
+    _data += text;
+}
+
+std::wstring XmlElement::getData() const {
+    return WideStringUtil::widenMB(_data);
 }
 
 } // namespace Kr

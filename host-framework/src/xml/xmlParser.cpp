@@ -1,11 +1,10 @@
 #include "Kr/OsFileReader.h"
 #include "Kr/Xml.h"
 
-#include "xmlByteStream.h"
 #include "xmlCharacters.h"
+#include "xmlParserCore.h"
 
-#include <unordered_set>
-#include <vector>
+#include <cstdio>
 
 namespace Kr {
 
@@ -15,8 +14,6 @@ using namespace XmlCharacters;
 
 const char* const sourcePath = "host-framework/src/xml/xmlParser";
 
-constexpr int endOfFile = XmlByteStream::endOfFile;
-
 // Text is handed on in pieces of about this size, so that a long text costs no more memory
 // than this however long it runs.
 #ifdef KR_XML_SMALL_BUFFERS
@@ -25,80 +22,36 @@ constexpr std::size_t textPieceSize = 5;
 constexpr std::size_t textPieceSize = 1024 * 1024;
 #endif
 
-// Longest entity name looked up; the predefined ones are at most four letters.
-constexpr std::size_t maxEntityNameLength = 32;
+constexpr std::array<bool, 128> asciiNameCharTable() {
+    std::array<bool, 128> table{};
+    for (int c = 0; c < 128; ++c) {
+        table[c] = isAsciiNameChar(c);
+    }
+    return table;
+}
+constexpr std::array<bool, 128> asciiNameChar = asciiNameCharTable();
 
 std::string quoted(const std::string& name) {
     return "\"" + name + "\"";
 }
 
-// One pass over one file. Every construct is read by a loop of its own and the element
-// nesting is only counted, never held, so neither the call stack nor the memory grows with
-// the depth of the document or the size of the file; only a single name, attribute value or
-// CDATA section is held whole.
-class Parser {
-public:
-    Parser(XmlParserProtocol& protocol, OsFileReader& reader, const std::string& fileName)
-        : _protocol(protocol), _in(reader, fileName) {}
+std::string codePointName(std::uint32_t cp) {
+    char text[16];
+    std::snprintf(text, sizeof text, "U+%04X", static_cast<unsigned>(cp));
+    return text;
+}
 
-    void run();
+bool isReservedTarget(const std::string& name) {
+    return name.size() == 3 && (name[0] | 0x20) == 'x' && (name[1] | 0x20) == 'm' && (name[2] | 0x20) == 'l';
+}
 
-private:
-    enum class Stage { Prolog, Root, Epilog };
+} // namespace
 
-    void markup(std::int64_t line, bool atDocumentStart);
-    void startTag(int c, std::int64_t line);
-    void endTag(std::int64_t line);
-    void comment(std::int64_t line);
-    void cdataSection(std::int64_t line);
-    void docType(std::int64_t line);
-    void skipInternalSubset(std::int64_t line);
-    void processingInstruction(std::int64_t line, bool atDocumentStart);
-    void xmlDeclaration(int c, std::int64_t line);
-    void text(int c, std::int64_t line);
-    void flushText(bool textEnds);
-    void reference(std::string& out);
-    void characterReference(std::string& out);
+void XmlParserCore::fail(const std::string& message, int sourceLine) const {
+    _in.fail(sourcePath, sourceLine, message);
+}
 
-    int readName(int c, std::string& name);
-    int skipSpace(int c);
-    int readQuoted(int quote, std::string& value, bool inDeclaration);
-    bool isRepeatedAttribute();
-    void expect(const char* keyword, const std::string& what);
-    void leaveElement();
-
-    // The default argument is evaluated where fail is called, so the error carries that line.
-    [[noreturn]] void fail(const std::string& message, int sourceLine = __builtin_LINE()) const {
-        _in.fail(sourcePath, sourceLine, message);
-    }
-
-    XmlParserProtocol& _protocol;
-    XmlByteStream _in;
-    Stage _stage = Stage::Prolog;
-    std::uint64_t _depth = 0;
-    bool _seenDocType = false;
-
-    std::string _text;
-    std::int64_t _textLine = 0;
-    int _textBrackets = 0;
-    // Whether the text since the last markup is white space only, and whether part of it was
-    // handed on already.
-    bool _textBlank = true;
-    bool _textCut = false;
-
-    std::string _name;
-    std::string _attributeName;
-    std::string _attributeValue;
-    std::string _scratch;
-    // Names of the start tag's attributes so far: the first few in a reused vector, compared one by
-    // one without allocating; a tag with more moves on to a hash set.
-    static constexpr std::size_t fewAttributes = 16;
-    std::vector<std::string> _attributeNames;
-    std::size_t _attributeCount = 0;
-    std::unordered_set<std::string> _manyAttributeNames;
-};
-
-void Parser::run() {
+void XmlParserCore::run() {
     bool atDocumentStart = true;
     for (;;) {
         const std::int64_t line = _in.line();
@@ -112,6 +65,8 @@ void Parser::run() {
             if (!_protocol.keepParsing()) {
                 return;
             }
+        } else if (c == entityEnd) {
+            leaveEntity(true);
         } else {
             text(c, line);
         }
@@ -124,7 +79,7 @@ void Parser::run() {
     // Elements still open at the end are the protocol's to judge: the parser only counts them.
 }
 
-void Parser::text(int c, std::int64_t line) {
+void XmlParserCore::text(int c, std::int64_t line) {
     if (_stage != Stage::Root) {
         if (!isSpace(c)) {
             fail(c == '&' ? "reference outside the root element"
@@ -136,7 +91,7 @@ void Parser::text(int c, std::int64_t line) {
         _textLine = line;
     }
     if (c == '&') {
-        reference(_text);
+        reference(_text, Context::Content);
         _textBrackets = 0;
         _textBlank = false;
     } else {
@@ -150,7 +105,7 @@ void Parser::text(int c, std::int64_t line) {
             _textBrackets = 0;
         }
         if (_textBlank) {
-            _textBlank = _text.find_first_not_of(" \n\t", start) == std::string::npos;
+            _textBlank = _text.find_first_not_of(" \n\t\r", start) == std::string::npos;
         }
     }
     if (_text.size() >= textPieceSize && _in.atCharBoundary()) {
@@ -160,7 +115,7 @@ void Parser::text(int c, std::int64_t line) {
 
 // White space alone between two pieces of markup is indentation: it is not handed on, so
 // that an element with many children does not collect the blanks between them.
-void Parser::flushText(bool textEnds) {
+void XmlParserCore::flushText(bool textEnds) {
     if (!_text.empty() && !(textEnds && _textBlank && !_textCut)) {
         _protocol.notifyTextData(_text, _textLine);
     }
@@ -172,7 +127,7 @@ void Parser::flushText(bool textEnds) {
     }
 }
 
-void Parser::markup(std::int64_t line, bool atDocumentStart) {
+void XmlParserCore::markup(std::int64_t line, bool atDocumentStart) {
     const int c = _in.get();
     if (c == '/') {
         endTag(line);
@@ -190,30 +145,90 @@ void Parser::markup(std::int64_t line, bool atDocumentStart) {
             fail("\"<!\" must begin a comment, a CDATA section or a document type declaration (found " +
                  describe(next) + ")");
         }
-    } else if (isNameStart(c)) {
-        startTag(c, line);
     } else {
-        fail("\"<\" is not followed by a tag name (found " + describe(c) + "); write \"&lt;\" for a less-than sign");
+        startTag(c, line);
     }
 }
 
-int Parser::readName(int c, std::string& name) {
+// Reads a name if c begins one, leaving it empty otherwise; returns the byte after it. A
+// character beyond ASCII that may not stand where it is ends the parse: nothing in XML lets
+// a name run into such a character.
+int XmlParserCore::readName(int c, std::string& name) {
     name.clear();
-    while (isNameChar(c)) {
+    if (c >= 0x80) {
+        c = readNameCharacter(c, name, true);
+    } else if (c >= 0 && isAsciiNameStart(c)) {
         name.push_back(static_cast<char>(c));
         c = _in.get();
+    } else {
+        return c;
     }
-    return c;
+    for (;;) {
+        if (c >= 0x80) {
+            c = readNameCharacter(c, name, false);
+        } else if (c >= 0 && asciiNameChar[c]) {
+            name.push_back(static_cast<char>(c));
+            c = _in.get();
+        } else {
+            return c;
+        }
+    }
 }
 
-int Parser::skipSpace(int c) {
+int XmlParserCore::readNmtoken(int c, std::string& token) {
+    token.clear();
+    for (;;) {
+        if (c >= 0x80) {
+            c = readNameCharacter(c, token, false);
+        } else if (c >= 0 && asciiNameChar[c]) {
+            token.push_back(static_cast<char>(c));
+            c = _in.get();
+        } else {
+            return c;
+        }
+    }
+}
+
+// c is the lead byte of a multibyte character; the stream has checked that its sequence is whole.
+int XmlParserCore::readNameCharacter(int c, std::string& name, bool start) {
+    const int continuation = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : 1;
+    std::uint32_t cp = static_cast<std::uint32_t>(c) & (0x3F >> continuation);
+    name.push_back(static_cast<char>(c));
+    for (int i = 0; i < continuation; ++i) {
+        const int next = _in.get();
+        cp = (cp << 6) | (static_cast<std::uint32_t>(next) & 0x3F);
+        name.push_back(static_cast<char>(next));
+    }
+    if (start ? !isNameStartCode(cp) : !isNameCode(cp)) {
+        fail("character " + codePointName(cp) + (start ? " cannot begin a name" : " is not allowed in a name"));
+    }
+    return _in.get();
+}
+
+int XmlParserCore::skipSpace(int c) {
     while (isSpace(c)) {
         c = _in.get();
     }
     return c;
 }
 
-void Parser::expect(const char* keyword, const std::string& what) {
+int XmlParserCore::requireSpace(int c, const std::string& where) {
+    if (!isSpace(c)) {
+        fail("expected white space " + where + ", found " + describe(c));
+    }
+    return skipSpace(c);
+}
+
+int XmlParserCore::readKeyword(int c, std::string& word) {
+    word.clear();
+    while (c >= 'A' && c <= 'Z') {
+        word.push_back(static_cast<char>(c));
+        c = _in.get();
+    }
+    return c;
+}
+
+void XmlParserCore::expect(const char* keyword, const std::string& what) {
     for (const char* k = keyword; *k != 0; ++k) {
         const int c = _in.get();
         if (c != *k) {
@@ -222,14 +237,17 @@ void Parser::expect(const char* keyword, const std::string& what) {
     }
 }
 
-void Parser::leaveElement() {
+void XmlParserCore::leaveElement() {
     if (--_depth == 0) {
         _stage = Stage::Epilog;
     }
 }
 
-void Parser::startTag(int c, std::int64_t line) {
+void XmlParserCore::startTag(int c, std::int64_t line) {
     c = readName(c, _name);
+    if (_name.empty()) {
+        fail("\"<\" is not followed by a tag name (found " + describe(c) + "); write \"&lt;\" for a less-than sign");
+    }
     if (_stage == Stage::Epilog) {
         fail("element " + quoted(_name) + " follows the root element; a document has one root element");
     }
@@ -257,14 +275,15 @@ void Parser::startTag(int c, std::int64_t line) {
         if (c == endOfFile) {
             fail("the file ends inside start tag " + quoted(_name) + " (begun on line " + std::to_string(line) + ")");
         }
-        if (!isNameStart(c)) {
-            fail("unexpected " + describe(c) + " in start tag " + quoted(_name));
+        const std::int64_t attributeLine = _in.line();
+        const int first = c;
+        c = skipSpace(readName(c, _attributeName));
+        if (_attributeName.empty()) {
+            fail("unexpected " + describe(first) + " in start tag " + quoted(_name));
         }
         if (!separated) {
             fail("attributes in start tag " + quoted(_name) + " must be separated by white space");
         }
-        const std::int64_t attributeLine = _in.line();
-        c = skipSpace(readName(c, _attributeName));
         if (c != '=') {
             fail("attribute " + quoted(_attributeName) + " of " + quoted(_name) +
                  " has no value (expected \"=\", found " + describe(c) + ")");
@@ -274,7 +293,7 @@ void Parser::startTag(int c, std::int64_t line) {
             fail("the value of attribute " + quoted(_attributeName) + " of " + quoted(_name) +
                  " must be quoted (found " + describe(c) + ")");
         }
-        c = readQuoted(c, _attributeValue, false);
+        c = readQuoted(c, _attributeValue, "attribute " + quoted(_attributeName));
         if (isRepeatedAttribute()) {
             fail("attribute " + quoted(_attributeName) + " appears twice in start tag " + quoted(_name));
         }
@@ -282,29 +301,34 @@ void Parser::startTag(int c, std::int64_t line) {
     }
 }
 
-// Reads an attribute value up to its closing quote, references decoded and white space
-// characters turned into blanks as XML asks; returns the byte after the quote.
-int Parser::readQuoted(int quote, std::string& value, bool inDeclaration) {
-    const auto what = [&] {
-        return inDeclaration ? quoted(_attributeName) + " in the XML declaration"
-                             : "attribute " + quoted(_attributeName);
-    };
+// Reads an attribute value up to its closing quote, references decoded (entities expanded
+// through the stream) and white space characters turned into blanks as XML asks; returns the
+// byte after the quote. A quote or the end of a text inside an entity does not end the value.
+int XmlParserCore::readQuoted(int quote, std::string& value, const std::string& what) {
     value.clear();
+    const std::size_t entities = _openEntities.size();
     for (;;) {
         const int c = _in.get();
-        if (c == quote) {
+        if (c == quote && _openEntities.size() == entities) {
             return _in.get();
         }
         switch (c) {
         case endOfFile:
-            fail("the file ends inside the value of " + what());
+            fail("the file ends inside the value of " + what);
+        case entityEnd:
+            if (_openEntities.size() == entities) {
+                fail("the value of " + what + " is not closed within the entity it begins in");
+            }
+            leaveEntity(false);
+            break;
         case '<':
-            fail("\"<\" is not allowed in the value of " + what() + "; write \"&lt;\"");
+            fail("\"<\" is not allowed in the value of " + what + "; write \"&lt;\"");
         case '&':
-            reference(value);
+            reference(value, Context::AttributeValue);
             break;
         case '\n':
         case '\t':
+        case '\r':
             value.push_back(' ');
             break;
         default:
@@ -313,7 +337,7 @@ int Parser::readQuoted(int quote, std::string& value, bool inDeclaration) {
     }
 }
 
-bool Parser::isRepeatedAttribute() {
+bool XmlParserCore::isRepeatedAttribute() {
     if (_attributeCount < fewAttributes) {
         for (std::size_t i = 0; i < _attributeCount; ++i) {
             if (_attributeNames[i] == _attributeName) {
@@ -332,23 +356,26 @@ bool Parser::isRepeatedAttribute() {
     return !_manyAttributeNames.insert(_attributeName).second;
 }
 
-void Parser::endTag(std::int64_t line) {
-    int c = _in.get();
-    if (!isNameStart(c)) {
+void XmlParserCore::endTag(std::int64_t line) {
+    int c = readName(_in.get(), _name);
+    if (_name.empty()) {
         fail("\"</\" is not followed by a tag name (found " + describe(c) + ")");
     }
-    c = skipSpace(readName(c, _name));
+    c = skipSpace(c);
     if (c != '>') {
         fail("expected \">\" to close end tag " + quoted(_name) + ", found " + describe(c));
     }
     if (_depth == 0) {
         fail("end tag " + quoted(_name) + " closes no open element");
     }
+    if (!_openEntities.empty() && _depth == _openEntities.back().depth) {
+        fail("end tag " + quoted(_name) + " in an entity's text closes an element begun outside it");
+    }
     _protocol.notifyEndTag(_name, line);
     leaveElement();
 }
 
-void Parser::comment(std::int64_t line) {
+void XmlParserCore::comment(std::int64_t line) {
     expect("-", "comment");
     int dashes = 0;
     for (;;) {
@@ -357,7 +384,7 @@ void Parser::comment(std::int64_t line) {
             ++dashes;
             continue;
         }
-        if (c == endOfFile) {
+        if (c < 0) {
             fail("the comment begun on line " + std::to_string(line) + " is not closed by \"-->\"");
         }
         if (dashes >= 2) {
@@ -370,7 +397,7 @@ void Parser::comment(std::int64_t line) {
     }
 }
 
-void Parser::cdataSection(std::int64_t line) {
+void XmlParserCore::cdataSection(std::int64_t line) {
     expect("CDATA[", "CDATA section");
     if (_stage != Stage::Root) {
         fail("CDATA section outside the root element");
@@ -379,7 +406,7 @@ void Parser::cdataSection(std::int64_t line) {
     int brackets = 0;
     for (;;) {
         const int c = _in.get();
-        if (c == endOfFile) {
+        if (c < 0) {
             fail("the CDATA section begun on line " + std::to_string(line) + " is not closed by \"]]>\"");
         }
         if (c == '>' && brackets >= 2) {
@@ -392,86 +419,15 @@ void Parser::cdataSection(std::int64_t line) {
     _protocol.notifyCharacterData(_scratch, line);
 }
 
-void Parser::docType(std::int64_t line) {
-    expect("OCTYPE", "document type declaration");
-    if (_stage != Stage::Prolog) {
-        fail("the document type must be declared before the root element");
-    }
-    if (_seenDocType) {
-        fail("a second document type declaration");
-    }
-    _seenDocType = true;
-    int c = _in.get();
-    if (!isSpace(c)) {
-        fail("expected white space after \"<!DOCTYPE\", found " + describe(c));
-    }
-    c = skipSpace(c);
-    if (!isNameStart(c)) {
-        fail("the document type declaration names no document type (found " + describe(c) + ")");
-    }
-    c = readName(c, _name);
-    // The external identifier and the internal subset are read over, not used.
-    for (;; c = _in.get()) {
-        if (c == '>') {
-            break;
-        }
-        if (c == endOfFile) {
-            fail("the document type declaration begun on line " + std::to_string(line) + " is not closed");
-        }
-        if (c == '"' || c == '\'') {
-            for (const int quote = c; (c = _in.get()) != quote;) {
-                if (c == endOfFile) {
-                    fail("a quoted literal in the document type declaration is not closed");
-                }
-            }
-        } else if (c == '[') {
-            skipInternalSubset(line);
-        }
-    }
-    _protocol.notifyDocType(_name);
-}
-
-// Skips markup declarations up to the subset's closing "]", minding quoted literals and
-// comments, in which a "]" or a quote does not count.
-void Parser::skipInternalSubset(std::int64_t line) {
-    int quote = 0;
-    int comment = 0; // 0 outside, 1..3 matching "!--" after "<", 4 inside, 5..6 seen "-" or "--"
-    for (;;) {
-        const int c = _in.get();
-        if (c == endOfFile) {
-            fail("the internal subset of the document type declaration begun on line " + std::to_string(line) +
-                 " is not closed");
-        }
-        if (quote != 0) {
-            quote = c == quote ? 0 : quote;
-            continue;
-        }
-        if (comment >= 4) {
-            comment = c == '-' ? (comment == 4 ? 5 : 6) : (c == '>' && comment == 6 ? 0 : 4);
-            continue;
-        }
-        if (comment > 0 && c == "<!--"[comment]) {
-            ++comment;
-            continue;
-        }
-        comment = 0;
-        if (c == '<') {
-            comment = 1;
-        } else if (c == '"' || c == '\'') {
-            quote = c;
-        } else if (c == ']') {
-            return;
-        }
-    }
-}
-
-void Parser::processingInstruction(std::int64_t line, bool atDocumentStart) {
-    int c = _in.get();
-    if (!isNameStart(c)) {
+void XmlParserCore::processingInstruction(std::int64_t line, bool atDocumentStart) {
+    int c = readName(_in.get(), _name);
+    if (_name.empty()) {
         fail("\"<?\" is not followed by a processing instruction target (found " + describe(c) + ")");
     }
-    c = readName(c, _name);
-    if (_name == "xml") {
+    if (isReservedTarget(_name)) {
+        if (_name != "xml") {
+            fail("processing instruction target " + quoted(_name) + " is reserved");
+        }
         if (!atDocumentStart) {
             fail("the XML declaration is allowed only at the very start of the file");
         }
@@ -486,7 +442,7 @@ void Parser::processingInstruction(std::int64_t line, bool atDocumentStart) {
         if (c == '>' && question) {
             return;
         }
-        if (c == endOfFile) {
+        if (c < 0) {
             fail("the processing instruction begun on line " + std::to_string(line) + " is not closed by \"?>\"");
         }
         question = c == '?';
@@ -495,9 +451,10 @@ void Parser::processingInstruction(std::int64_t line, bool atDocumentStart) {
 
 // <?xml version="1.0" encoding="UTF-8" standalone="yes"?>: version is required and comes
 // first. The version text is passed on as written; whether it is acceptable is the
-// protocol's decision.
-void Parser::xmlDeclaration(int c, std::int64_t line) {
+// protocol's decision. The encoding applies from the byte after "?>".
+void XmlParserCore::xmlDeclaration(int c, std::int64_t line) {
     std::string version;
+    std::string encoding;
     const char* const order[] = {"version", "encoding", "standalone"};
     std::size_t next = 0;
     for (;;) {
@@ -510,10 +467,11 @@ void Parser::xmlDeclaration(int c, std::int64_t line) {
             }
             break;
         }
-        if (!isNameStart(c) || !separated) {
+        c = readName(c, _attributeName);
+        if (_attributeName.empty() || !separated) {
             fail("unexpected " + describe(c) + " in the XML declaration");
         }
-        c = skipSpace(readName(c, _attributeName));
+        c = skipSpace(c);
         while (next < 3 && _attributeName != order[next]) {
             if (next == 0) {
                 fail("the XML declaration must begin with the version (found " + quoted(_attributeName) + ")");
@@ -526,57 +484,114 @@ void Parser::xmlDeclaration(int c, std::int64_t line) {
         if (c != '=') {
             fail(quoted(_attributeName) + " in the XML declaration has no value");
         }
-        c = skipSpace(_in.get());
-        if (c != '"' && c != '\'') {
-            fail("the value of " + quoted(_attributeName) + " in the XML declaration must be quoted");
-        }
-        c = readQuoted(c, _attributeValue, true);
+        c = readDeclarationValue(skipSpace(_in.get()), _attributeValue);
+        const std::string& value = _attributeValue;
         if (next == 0) {
-            version = _attributeValue;
+            const bool wellFormed = value.size() >= 3 && value.compare(0, 2, "1.") == 0 &&
+                                    value.find_first_not_of("0123456789", 2) == std::string::npos;
+            if (!wellFormed) {
+                fail("malformed version number " + quoted(value) + " in the XML declaration");
+            }
+            version = value;
         } else if (next == 1) {
-            std::string upper;
-            for (const char ch : _attributeValue) {
-                upper.push_back(ch >= 'a' && ch <= 'z' ? static_cast<char>(ch - 'a' + 'A') : ch);
+            const bool wellFormed = !value.empty() && ((value[0] | 0x20) >= 'a' && (value[0] | 0x20) <= 'z') &&
+                                    value.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
+                                                            "0123456789._-") == std::string::npos;
+            if (!wellFormed) {
+                fail("malformed encoding name " + quoted(value) + " in the XML declaration");
             }
-            if (upper != "UTF-8" && upper != "US-ASCII") {
-                fail("encoding " + quoted(_attributeValue) + " is not supported; the file must be UTF-8");
-            }
-        } else if (_attributeValue != "yes" && _attributeValue != "no") {
-            fail("standalone must be \"yes\" or \"no\", not " + quoted(_attributeValue));
+            encoding = value;
+        } else if (value == "yes" || value == "no") {
+            _standalone = value == "yes";
+        } else {
+            fail("standalone must be \"yes\" or \"no\", not " + quoted(value));
         }
         ++next;
     }
     if (next == 0) {
         fail("the XML declaration has no version");
     }
+    if (!encoding.empty()) {
+        _in.declareEncoding(encoding);
+    }
     _protocol.notifyXmlVersion(version, line);
 }
 
-void Parser::reference(std::string& out) {
+// A value in the XML declaration is plain text: no references, no markup.
+int XmlParserCore::readDeclarationValue(int quote, std::string& value) {
+    if (quote != '"' && quote != '\'') {
+        fail("the value of " + quoted(_attributeName) + " in the XML declaration must be quoted");
+    }
+    value.clear();
+    for (int c = _in.get(); c != quote; c = _in.get()) {
+        if (c < 0 || c == '<' || c == '&' || c == '?' || isSpace(c)) {
+            fail("unexpected " + describe(c) + " in the value of " + quoted(_attributeName) +
+                 " in the XML declaration");
+        }
+        value.push_back(static_cast<char>(c));
+    }
+    return _in.get();
+}
+
+void XmlParserCore::reference(std::string& out, Context context) {
     int c = _in.get();
     if (c == '#') {
         characterReference(out);
         return;
     }
-    if (!isNameStart(c)) {
+    c = readName(c, _scratch);
+    if (_scratch.empty()) {
         fail("\"&\" does not begin a reference (found " + describe(c) + "); write \"&amp;\" for an ampersand");
-    }
-    _scratch.clear();
-    while (isNameChar(c) && _scratch.size() < maxEntityNameLength) {
-        _scratch.push_back(static_cast<char>(c));
-        c = _in.get();
     }
     if (c != ';') {
         fail("the reference \"&" + _scratch + "\" is not closed by \";\"");
     }
     const char replacement = predefinedEntity(_scratch);
-    if (replacement == 0) {
-        fail("undefined entity \"&" + _scratch + ";\"; only &lt; &gt; &amp; &apos; &quot; are known");
+    if (replacement != 0) {
+        out.push_back(replacement);
+        return;
     }
-    out.push_back(replacement);
+    const auto found = _generalEntities.find(_scratch);
+    if (found == _generalEntities.end()) {
+        if (entitiesMustBeDeclared()) {
+            fail("undefined entity \"&" + _scratch + ";\"");
+        }
+        return; // may be declared where this parser does not read: skipped
+    }
+    XmlEntity& entity = found->second;
+    if (entity.unparsed) {
+        fail("reference to the unparsed entity \"&" + _scratch + ";\"");
+    }
+    if (entity.external) {
+        if (context == Context::AttributeValue) {
+            fail("reference to the external entity \"&" + _scratch + ";\" in an attribute value");
+        }
+        return; // external entities are never fetched
+    }
+    if (entity.open) {
+        fail("the entity \"&" + _scratch + ";\" refers to itself");
+    }
+    enterEntity(entity);
 }
 
-void Parser::characterReference(std::string& out) {
+void XmlParserCore::enterEntity(XmlEntity& entity) {
+    _in.pushEntity(entity.text);
+    entity.open = true;
+    _openEntities.push_back({&entity, _depth});
+}
+
+// The stream has come to the end of the innermost entity's text. Elements in content must
+// end in the text they begin in.
+void XmlParserCore::leaveEntity(bool inContent) {
+    const OpenEntity& top = _openEntities.back();
+    if (inContent && top.depth != _depth) {
+        fail("an element begun in an entity's text does not end in it");
+    }
+    top.entity->open = false;
+    _openEntities.pop_back();
+}
+
+void XmlParserCore::characterReference(std::string& out) {
     int c = _in.get();
     const bool hex = c == 'x';
     if (hex) {
@@ -612,11 +627,9 @@ void Parser::characterReference(std::string& out) {
     appendUtf8(out, codePoint);
 }
 
-} // namespace
-
 void XmlParser::parse(XmlParserProtocol& protocol, OsFileReader& reader) {
     protocol._fileName = reader.getPath().getText();
-    Parser(protocol, reader, protocol.getFileName()).run();
+    XmlParserCore(protocol, reader, protocol.getFileName()).run();
 }
 
 } // namespace Kr
