@@ -93,4 +93,5 @@ template <> Kr::InInit<KrInit::graphicsKrcheck>::InInit() : InPackageInit("graph
     addDependency(InInit<KrInit::base>::getType());
 }
 
+template class Kr::InInit<KrInit::graphicsKrcheck>;
 static Kr::InInit<KrInit::graphicsKrcheck> packageInit;

@@ -117,6 +117,15 @@ private:
     int _uncaughtAtConstruction;
 };
 
+// Parses the file through the validator; a framework exception says why it is not valid.
+// The validator's destructor judges the elements left open, so the verdict waits for it.
+void validateXmlFile(const Kr::OsFilePath& path) {
+    XmlDocumentValidator validator;
+    Kr::OsFileReader reader(path, false);
+    Kr::XmlParser::parse(validator, reader);
+    reader.close();
+}
+
 void checkXmlFile() {
     const std::vector<std::string> args = Kr::InContextAliasMgrBase::getUnboundArgs();
     if (args.size() != 3) {
@@ -128,12 +137,7 @@ void checkXmlFile() {
     path.dump(std::cout);
     std::cout << " ..." << std::endl;
     try {
-        {
-            XmlDocumentValidator validator;
-            Kr::OsFileReader reader(path, false);
-            Kr::XmlParser::parse(validator, reader);
-            reader.close();
-        } // the validator's destructor judges the elements left open: the verdict waits for it
+        validateXmlFile(path);
         std::cout << "XML file valid." << std::endl;
     } catch (const Kr::ExBase& failure) {
         std::cout << "Unable to parse XML file : " << failure.getText() << std::endl;
@@ -153,4 +157,5 @@ template <> Kr::InInit<KrInit::xmlKrcheck>::InInit() : InPackageInit("xmlKrcheck
     addDependency(InInit<KrInit::base>::getType());
 }
 
+template class Kr::InInit<KrInit::xmlKrcheck>;
 static Kr::InInit<KrInit::xmlKrcheck> packageInit;

@@ -142,3 +142,15 @@ TEST_F(XmlCheck, MalformedFilesGiveOneFailureLineAndExitNormally) {
 }
 
 } // namespace
+
+// Every check plug-in exports its package type, as the framework's loader and other
+// libraries look it up by name; nm reads the plug-in's dynamic symbol table.
+TEST(CheckPlugins, ExportTheirPackageType) {
+    for (const std::string name : {"cpu", "graphics", "xml"}) {
+        SCOPED_TRACE(name);
+        const ProcessResult run = runProcess(
+            {"/usr/bin/nm", "-D", "--defined-only", "-C", std::string(KR_BIN_DIR) + "/libKR" + name + ".krcheck"});
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_NE(run.out.find("Kr::InInit<KrInit::" + name + "Krcheck>::getType()"), std::string::npos);
+    }
+}
