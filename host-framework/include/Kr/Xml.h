@@ -38,7 +38,9 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
+#include <string_view>
 
 namespace Kr {
 
@@ -99,32 +101,40 @@ private:
     OPtr<XmlDocumentType> _documentType;
 };
 
+// One element as a reader of the document rebuilds it. Kept small, since a reader may hold
+// one per open element of a deeply nested file: the attributes are allocated only when the
+// element has some, and the data is UTF-8 in a buffer that grows in place (realloc), so a
+// long text costs about its own length, not that again while it is copied to a larger block.
 class KR_EXPORT XmlElement : public RCBase<LkCounter<int>> {
 public:
     explicit XmlElement(std::string name) : _name(std::move(name)) {}
+    XmlElement(const XmlElement&) = delete;
+    XmlElement& operator=(const XmlElement&) = delete;
+    ~XmlElement() override;
 
     const std::string& getName() const { return _name; }
 
     // Sets or replaces the attribute of that name.
     void setAttribute(const std::string& name, const std::string& value);
-    bool hasAttribute(const std::string& name) const { return _attributes.count(name) != 0; }
+    bool hasAttribute(const std::string& name) const { return _attributes && _attributes->count(name) != 0; }
     // The attribute's value, or empty text when the element has no such attribute.
     std::string getAttribute(const std::string& name) const;
-    const std::map<std::string, std::string>& getAttributes() const { return _attributes; }
+    const std::map<std::string, std::string>& getAttributes() const;
 
     // Replaces the data with UTF-8 text.
     void setData(const std::string& text);
     // Adds UTF-8 text at the end of the data.
     void appendData(const std::string& text);
-    // The data as a wide string, converted on each call; it is kept as UTF-8, a quarter of
-    // the memory of wide characters for most text.
+    // The data as a wide string, converted on each call.
     std::wstring getData() const;
-    const std::string& getDataUtf8() const { return _data; }
+    std::string_view getDataUtf8() const { return {_data, _dataSize}; }
 
 private:
     std::string _name;
-    std::map<std::string, std::string> _attributes;
-    std::string _data;
+    std::unique_ptr<std::map<std::string, std::string>> _attributes;
+    char* _data = nullptr;
+    std::size_t _dataSize = 0;
+    std::size_t _dataCapacity = 0;
 };
 
 // Base of the XML exceptions. Besides the source position it carries the XML file and the
