@@ -381,6 +381,8 @@ TEST_F(XmlFiles, MalformedInputRaisesSyntaxErrorWithFileAndLine) {
         {"<!DOCTYPE a [ <!ENTITY e SYSTEM \"e.xml\"> ]><a x=\"&e;\"/>", "external entity", 1},
         {"<!DOCTYPE a [ <!NOTATION n SYSTEM \"n\"> <!ENTITY e SYSTEM \"e\" NDATA n> ]><a>&e;</a>", "unparsed entity",
          1},
+        // Line ends in an entity's text are not lines of the file.
+        {"<!DOCTYPE a [ <!ENTITY e \"x&#10;&#10;&#10;y\"> ]><a>&e;\n<</a>", "not followed by a tag name", 2},
         {"<?xml version=\"1.0\" standalone=\"yes\"?><!DOCTYPE a SYSTEM \"a.dtd\"><a>&u;</a>",
          "undefined entity \"&u;\"", 1},
         {"<?xml version=\"1.0\" standalone=\"maybe\"?><a/>", "standalone must be", 1},

@@ -57,8 +57,8 @@ void XmlByteStream::pushEntity(const std::string& text) {
     }
     _expandedBytes += text.size();
     if (_expandedBytes > expansionAllowance + expansionFactor * _fileBytes) {
-        fail("entity expansion exceeds " + std::to_string(expansionFactor) +
-                 " times the size of the file; refused as an expansion attack",
+        fail("entity expansion passes its limit of " + std::to_string(expansionAllowance >> 20) + " MiB plus " +
+                 std::to_string(expansionFactor) + " times the bytes of the file; refused as an expansion attack",
              __LINE__);
     }
     _entities.push_back({_data, _pos, _end, _line});

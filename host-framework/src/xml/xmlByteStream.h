@@ -72,8 +72,10 @@ public:
             return false;
         }
         const std::size_t start = _pos;
+        // Line ends in an entity's text are not lines of the file.
+        const int lineStep = _entities.empty() ? 1 : 0;
         while (_pos < _end && plainText[_data[_pos]]) {
-            _line += _data[_pos] == '\n';
+            _line += _data[_pos] == '\n' ? lineStep : 0;
             ++_pos;
         }
         out.append(reinterpret_cast<const char*>(_data) + start, _pos - start);
