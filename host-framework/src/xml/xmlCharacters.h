@@ -34,6 +34,11 @@ void appendUtf8(std::string& out, std::uint32_t codePoint);
 // The character a predefined entity stands for ("lt" gives '<'), or 0 when the name is not one.
 char predefinedEntity(const std::string& name);
 
+// The text in double quotes, for error messages.
+inline std::string quoted(const std::string& text) {
+    return "\"" + text + "\"";
+}
+
 // A short, printable description of a byte as the parser met it, for error messages.
 std::string describe(int c);
 

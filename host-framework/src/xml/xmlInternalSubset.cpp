@@ -13,10 +13,6 @@ namespace {
 
 using namespace XmlCharacters;
 
-std::string quoted(const std::string& name) {
-    return "\"" + name + "\"";
-}
-
 bool isPublicIdChar(int c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == ' ' || c == '\n' ||
            c == '\r' ||
@@ -47,8 +43,7 @@ void XmlParserCore::docType(std::int64_t line) {
         if (!separated) {
             fail("expected white space before the external identifier of the document type");
         }
-        bool hasSystemLiteral = false;
-        c = externalId(c, false, hasSystemLiteral);
+        c = externalId(c, false);
         _declarationsMayBeElsewhere = true;
         c = skipSpace(c);
     }
@@ -64,7 +59,7 @@ void XmlParserCore::docType(std::int64_t line) {
 
 // 'SYSTEM' S SystemLiteral | 'PUBLIC' S PubidLiteral S SystemLiteral; a notation may give the
 // public identifier alone. Returns the byte after the identifier.
-int XmlParserCore::externalId(int c, bool publicIdAlone, bool& hasSystemLiteral) {
+int XmlParserCore::externalId(int c, bool publicIdAlone) {
     std::string keyword;
     c = readKeyword(c, keyword);
     const bool isPublic = keyword == "PUBLIC";
@@ -85,7 +80,6 @@ int XmlParserCore::externalId(int c, bool publicIdAlone, bool& hasSystemLiteral)
         const bool separated = isSpace(c);
         c = skipSpace(c);
         if (publicIdAlone && c != '"' && c != '\'') {
-            hasSystemLiteral = false;
             return c;
         }
         if (!separated) {
@@ -100,7 +94,6 @@ int XmlParserCore::externalId(int c, bool publicIdAlone, bool& hasSystemLiteral)
             fail("the system identifier is not closed");
         }
     }
-    hasSystemLiteral = true;
     return _in.get();
 }
 
@@ -349,8 +342,7 @@ void XmlParserCore::entityDeclaration(int c) {
     if (c == '"' || c == '\'') {
         c = entityValue(c, entity.text);
     } else {
-        bool hasSystemLiteral = false;
-        c = externalId(c, false, hasSystemLiteral);
+        c = externalId(c, false);
         entity.external = true;
         const bool separated = isSpace(c);
         c = skipSpace(c);
@@ -416,8 +408,7 @@ void XmlParserCore::notationDeclaration(int c) {
     if (_name.empty()) {
         fail("the notation declaration names no notation (found " + describe(c) + ")");
     }
-    bool hasSystemLiteral = false;
-    c = externalId(requireSpace(c, "after the notation name " + quoted(_name)), true, hasSystemLiteral);
+    c = externalId(requireSpace(c, "after the notation name " + quoted(_name)), true);
     endDeclaration(c, "notation declaration");
 }
 

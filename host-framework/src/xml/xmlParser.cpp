@@ -31,10 +31,6 @@ constexpr std::array<bool, 128> asciiNameCharTable() {
 }
 constexpr std::array<bool, 128> asciiNameChar = asciiNameCharTable();
 
-std::string quoted(const std::string& name) {
-    return "\"" + name + "\"";
-}
-
 std::string codePointName(std::uint32_t cp) {
     char text[16];
     std::snprintf(text, sizeof text, "U+%04X", static_cast<unsigned>(cp));

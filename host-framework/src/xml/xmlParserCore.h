@@ -62,7 +62,7 @@ private:
 
     // Document type declaration (xmlInternalSubset.cpp)
     void docType(std::int64_t line);
-    int externalId(int c, bool publicIdAlone, bool& hasSystemLiteral);
+    int externalId(int c, bool publicIdAlone);
     void internalSubset(std::int64_t line);
     void markupDeclaration();
     void elementDeclaration(int c);
