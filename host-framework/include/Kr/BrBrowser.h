@@ -91,7 +91,10 @@ private:
 
 // A named floating browser window. Its layout can be saved as a preset of the same name in
 // the framework's preferences (browserPresets.xml in InPaths::getPreferencesDir()); a new
-// browser of that name starts with the saved layout.
+// browser of that name starts with the saved layout. Presets never keep a browser from
+// working: a presets file that cannot be read or saved is reported once on standard error
+// and the browsers keep their defaults; one that cannot be parsed is renamed to
+// browserPresets.xml.broken and replaced by the next preset saved.
 class KR_EXPORT BrBrowserFloatingHandler : public UiFloatingHandler {
 public:
     BrBrowserFloatingHandler(const RCShdPtr<PiContainer>& rootContainer, const std::string& name,

@@ -27,13 +27,16 @@ public:
     // the first free number. An unknown tool or a name in use is refused with an error.
     RCShdPtr<PiNode> createNode(const std::string& toolName, const std::string& nodeName = {});
     RCShdPtr<PiGroupNode> createGroup(const std::string& name);
-    // A boundary node of group with one image input "Input" and one image output named outputName.
+    // A boundary node of group with one image input "Input" and one image output named
+    // outputName; an empty group puts it at the top level.
     RCShdPtr<PiBoundaryNode> createBoundary(const RCShdPtr<PiGroupNode>& group, const std::string& name,
                                             const std::string& outputName);
-    // Puts a node into a group (empty group: the top level).
+    // Puts a node into a group (empty group: the top level). A group cannot be put into itself
+    // or into a group that lies inside it.
     void setGroup(const RCShdPtr<PiNode>& node, const RCShdPtr<PiGroupNode>& group);
     // Removes the node and its connections; entries of multi-valued inputs that it fed are
-    // removed too. Undo brings all back in place.
+    // removed too. A group is removed with everything inside it, nested groups included. Undo
+    // brings all back in place, as one step.
     void removeNode(const RCShdPtr<PiNode>& node);
 
     RCShdPtr<PiNode> findNode(const std::string& name) const;
@@ -65,6 +68,8 @@ private:
     void insertNode(const RCShdPtr<PiNode>& node, std::size_t position);
     void eraseNode(const RCShdPtr<PiNode>& node);
     void checkNameFree(const std::string& name) const;
+    // Whether node lies in group, directly or in a group inside it.
+    static bool liesIn(const PiNode& node, const PiNode& group);
     bool dependsOn(const PiNode& node, const PiNode& upstream) const;
     void buildProcNodes(PiNode& node);
     void dropProcNodes(PiNode& node);

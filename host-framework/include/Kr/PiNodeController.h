@@ -14,6 +14,7 @@ namespace Kr {
 
 class PiNode;
 class PiGraph;
+class PiValue;
 class PiViewer;
 class PiEventHandler;
 class PiWidget;
@@ -54,6 +55,10 @@ public:
     RCShdPtr<PiNode> getNode() const;
     // Called after the node has been restored from a saved document; recorded in no undo step.
     virtual void nodeLoaded();
+    // Refuses, with an exception saying why, a value the node could not work with. Called for
+    // each value a document load restores, before the document replaces the current one, so
+    // that a document holding such a value is refused whole. By default every value is fine.
+    virtual void validateValue(const PiValue& value) const;
     // Registers a node-event callback; without a node, the null-pointer exception naming PiNode.
     void addCallback(PiNodeEvent::Type type, CbHandler<const PiNodeEvent>& handler);
     void removeCallback(PiNodeEvent::Type type, CbHandler<const PiNodeEvent>& handler);

@@ -7,6 +7,7 @@
 #include <array>
 #include <sstream>
 #include <string>
+#include <string_view>
 
 namespace Kr {
 
@@ -61,6 +62,14 @@ private:
     int _valueType;
 };
 
+// Numbers as value texts: the shortest text that reads back to the same number, so that
+// saving, loading, undo and redo never change a value. Reading takes what older documents
+// hold too (a leading '+', any number of digits); "inf" and "nan" are read and written.
+KR_EXPORT std::string piNumberText(double value);
+KR_EXPORT std::string piNumberText(float value);
+KR_EXPORT bool piReadNumber(std::string_view text, double& value);
+KR_EXPORT bool piReadNumber(std::string_view text, float& value);
+
 // Text conversions of the value types.
 template <class T> struct PiValueTraits;
 
@@ -89,16 +98,8 @@ template <> struct PiValueTraits<int> {
 
 template <> struct PiValueTraits<double> {
     static constexpr int type = PiValueType::real;
-    static std::string toText(double v) {
-        std::ostringstream out;
-        out.precision(17);
-        out << v;
-        return out.str();
-    }
-    static bool fromText(const std::string& t, double& v) {
-        std::istringstream in(t);
-        return (in >> v) && (in >> std::ws).eof();
-    }
+    static std::string toText(double v) { return piNumberText(v); }
+    static bool fromText(const std::string& t, double& v) { return piReadNumber(t, v); }
 };
 
 template <> struct PiValueTraits<std::string> {
@@ -110,18 +111,19 @@ template <> struct PiValueTraits<std::string> {
     }
 };
 
+// Four components separated by single blanks; reading takes any blanks between them.
 template <> struct PiValueTraits<PiColor> {
     static constexpr int type = PiValueType::color;
     static std::string toText(const PiColor& v) {
-        std::ostringstream out;
-        out << v.rgba[0] << ' ' << v.rgba[1] << ' ' << v.rgba[2] << ' ' << v.rgba[3];
-        return out.str();
+        return piNumberText(v.rgba[0]) + ' ' + piNumberText(v.rgba[1]) + ' ' + piNumberText(v.rgba[2]) + ' ' +
+               piNumberText(v.rgba[3]);
     }
     static bool fromText(const std::string& t, PiColor& v) {
         std::istringstream in(t);
         PiColor c;
+        std::string word;
         for (auto& component : c.rgba)
-            if (!(in >> component))
+            if (!(in >> word) || !piReadNumber(word, component))
                 return false;
         if (!(in >> std::ws).eof())
             return false;

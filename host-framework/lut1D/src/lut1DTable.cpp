@@ -276,18 +276,21 @@ float Table::apply(int channel, float value) const {
     const int size = getSize();
     if (size == 0)
         return value;
-    const float position = (value - _domainMin[channel]) / (_domainMax[channel] - _domainMin[channel]);
+    // In double: the width of a float domain can overflow a float (-3e38 to 3e38), and the
+    // position must be exact enough to pick between neighbouring entries of a large table.
+    const double low = _domainMin[channel];
+    const double position = (static_cast<double>(value) - low) / (static_cast<double>(_domainMax[channel]) - low);
     // Written so that NaN takes the first entry.
     if (!(position > 0))
         return _entries.front()[channel];
     if (position >= 1)
         return _entries.back()[channel];
-    const float scaled = position * static_cast<float>(size - 1);
+    const double scaled = position * (size - 1);
     const int index = std::min(static_cast<int>(scaled), size - 2);
-    const float fraction = scaled - static_cast<float>(index);
-    const float low = _entries[index][channel];
-    const float high = _entries[index + 1][channel];
-    return low + (high - low) * fraction;
+    const double fraction = scaled - index;
+    const double first = _entries[index][channel];
+    const double second = _entries[index + 1][channel];
+    return static_cast<float>(first + (second - first) * fraction);
 }
 
 } // namespace Lut1D

@@ -90,6 +90,18 @@ public:
         node->getValue(lutValueName)->reset();
     }
 
+    // The table is kept as .cube text; a document whose table cannot be read is refused when
+    // it loads rather than failing at its first render.
+    void validateValue(const PiValue& value) const override {
+        if (value.getName() != lutValueName || value.toText().empty())
+            return;
+        try {
+            Lut1D::Table::parseCube(value.toText(), "the table");
+        } catch (const ExBase& error) {
+            throw ExBase("not a valid 1D table: " + error.getMessage());
+        }
+    }
+
     PxStrongHndl<PxImageProtocol> createImageProcNode(const ProcContext&,
                                                       const PxNodePtr<const PxImageProtocol>& input) override {
         auto table = std::make_shared<const Lut1D::Table>(currentTable());

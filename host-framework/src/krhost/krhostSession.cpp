@@ -59,34 +59,15 @@ Session::~Session() {
     _viewers.clear();
 }
 
-std::string Session::usage() {
-    return "commands (one a line; quote names with blanks: \"Selected Image\"):\n"
-           "  plugin <file>                            load a tool or module\n"
-           "  create <tool> <node>                     remove <node>\n"
-           "  group <name> [open|closed]               boundary <group> <node> <output>\n"
-           "  ingroup <node> <group>\n"
-           "  connect <source> [<output>] <node> <input>\n"
-           "  disconnect <node> <input> [<entry>]      (an entry: that entry is removed)\n"
-           "  entry <node> <input>                     add an unconnected entry\n"
-           "  set <node> <value> <text>\n"
-           "  editor open|close <node>\n"
-           "  press <node> <button>                    choose <node> <menu> <index>\n"
-           "  type <node> <field> <text>               event <node> <widget> <code>\n"
-           "  viewer <viewer> add|remove <node>        key <viewer> <key>\n"
-           "  bind <path> <name> <key>                 scheme register|unregister <scheme>\n"
-           "  browser <name> go <folder>|pick <entry>|print\n"
-           "  undo  redo  save <file>  open <file>\n"
-           "  print graph|history|tools|editor <node>|menu <node> <menu>|value <node> <value>\n"
-           "  print schematic <node> <layout>\n"
-           "  png <node> [<output>] <file>             pixel <node> [<output>] <x> <y>\n"
-           "  echo <text>\n";
+bool Session::isWhiteSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
 std::vector<std::string> Session::tokenize(const std::string& line) {
     std::vector<std::string> tokens;
     std::size_t i = 0;
     while (i < line.size()) {
-        if (std::isspace(static_cast<unsigned char>(line[i]))) {
+        if (isWhiteSpace(line[i])) {
             ++i;
             continue;
         }
@@ -110,12 +91,135 @@ std::vector<std::string> Session::tokenize(const std::string& line) {
             if (!closed)
                 refuse("a quoted text is not closed");
         } else {
-            while (i < line.size() && !std::isspace(static_cast<unsigned char>(line[i])))
+            while (i < line.size() && !isWhiteSpace(line[i]))
                 token += line[i++];
         }
         tokens.push_back(token);
     }
     return tokens;
+}
+
+std::vector<std::string> Session::readLine(const std::string& line) {
+    const auto first = std::find_if(line.begin(), line.end(), [](char c) { return !isWhiteSpace(c); });
+    if (first == line.end() || *first == '#')
+        return {};
+    return tokenize(line);
+}
+
+const std::vector<Session::Command>& Session::commands() {
+    // Lambdas written here have the session's access to its private operations.
+    static const std::vector<Command> table{
+        {"plugin", "plugin <file>", "load a tool or module", 2, 2,
+         [](Session&, const Args& a) { PimUtils::load(OsFilePath(a[1]), InInitMgr::InitializeNow); }},
+        {"create", "create <tool> <node>", "", 3, 3,
+         [](Session& s, const Args& a) { s._graph->createNode(a[1], a[2]); }},
+        {"remove", "remove <node>", "a group goes with everything inside it", 2, 2,
+         [](Session& s, const Args& a) { s.remove(a[1]); }},
+        {"group", "group <name> [open|closed]", "", 2, 3,
+         [](Session& s, const Args& a) { s._graph->createGroup(a[1])->setOpen(a.size() == 3 && a[2] == "open"); }},
+        {"boundary", "boundary <group> <node> <output>", "", 4, 4,
+         [](Session& s, const Args& a) {
+             auto group = s.node(a[1]).dynamicCast<PiGroupNode>();
+             if (!group)
+                 refuse("\"" + a[1] + "\" is not a group");
+             s._graph->createBoundary(group, a[2], a[3]);
+         }},
+        {"ingroup", "ingroup <node> <group>", "", 3, 3,
+         [](Session& s, const Args& a) {
+             auto group = s.node(a[2]).dynamicCast<PiGroupNode>();
+             if (!group)
+                 refuse("\"" + a[2] + "\" is not a group");
+             s._graph->setGroup(s.node(a[1]), group);
+         }},
+        {"connect", "connect <source> [<output>] <node> <input>", "", 4, 5,
+         [](Session& s, const Args& a) { s.connect(a); }},
+        {"disconnect", "disconnect <node> <input> [<entry>]", "(an entry: that entry is removed)", 3, 4,
+         [](Session& s, const Args& a) { s.disconnect(a); }},
+        {"entry", "entry <node> <input>", "add an unconnected entry", 3, 3,
+         [](Session& s, const Args& a) { s.input(a[1], a[2]).cast<PiMultivaluedInput>()->addEntry(); }},
+        {"set", "set <node> <value> <text>", "", 4, 4,
+         [](Session& s, const Args& a) {
+             RCShdPtr<PiValue> value = s.node(a[1])->getValue(a[2]);
+             if (!value)
+                 refuse("node \"" + a[1] + "\" has no value \"" + a[2] + "\"");
+             value->fromText(a[3]);
+         }},
+        {"editor", "editor open|close <node>", "", 3, 3, [](Session& s, const Args& a) { s.editor(a); }},
+        {"press", "press <node> <button>", "", 3, 3,
+         [](Session& s, const Args& a) { s.widget(a[1], a[2]).cast<PiButton>()->press(); }},
+        {"choose", "choose <node> <menu> <index>", "", 4, 4,
+         [](Session& s, const Args& a) { s.widget(a[1], a[2]).cast<PiMenu>()->choose(toInt(a[3], "menu entry")); }},
+        {"type", "type <node> <field> <text>", "", 4, 4,
+         [](Session& s, const Args& a) { s.widget(a[1], a[2]).cast<PiTextField>()->enter(a[3]); }},
+        {"event", "event <node> <widget> <code>", "", 4, 4,
+         [](Session& s, const Args& a) { s.widget(a[1], a[2])->raiseEvent(toInt(a[3], "event code")); }},
+        {"viewer", "viewer <viewer> add|remove <node>", "", 4, 4,
+         [](Session& s, const Args& a) {
+             if (a[2] == "add")
+                 s.viewer(a[1]).addNode(s.node(a[3]));
+             else if (a[2] == "remove")
+                 s.viewer(a[1]).removeNode(s.node(a[3]));
+             else
+                 refuse("usage: viewer <viewer> add|remove <node>");
+         }},
+        {"key", "key <viewer> <key>", "", 3, 3,
+         [](Session& s, const Args& a) {
+             const bool used = s.viewer(a[1]).pressKey(a[2]);
+             s._out << "key " << a[2] << " in " << a[1] << ": " << (used ? "handled" : "not handled") << "\n";
+         }},
+        {"bind", "bind <path> <name> <key>", "", 4, 4,
+         [](Session&, const Args& a) {
+             auto& hotkeys = UiHotkeyRegistry::getInstance();
+             hotkeys.bindKey(hotkeys.getEntry(a[1], a[2]), a[3]);
+         }},
+        {"scheme", "scheme register|unregister <scheme>", "", 3, 3,
+         [](Session&, const Args& a) {
+             if (a[1] == "register")
+                 BrRegistry::getInstance().registerScheme(a[2]);
+             else if (a[1] == "unregister")
+                 BrRegistry::getInstance().unregisterScheme(a[2]);
+             else
+                 refuse("usage: scheme register|unregister <scheme>");
+         }},
+        {"browser", "browser <name> go <folder>|pick <entry>|print", "", 3, 4,
+         [](Session& s, const Args& a) { s.browser(a); }},
+        {"undo", "undo", "", 1, 1, [](Session& s, const Args&) { s._graph->getCommandStack().undo(); }},
+        {"redo", "redo", "", 1, 1, [](Session& s, const Args&) { s._graph->getCommandStack().redo(); }},
+        {"save", "save <file>", "", 2, 2, [](Session& s, const Args& a) { s._graph->save(a[1]); }},
+        {"open", "open <file>", "a document that cannot be opened changes nothing", 2, 2,
+         [](Session& s, const Args& a) { s.open(a[1]); }},
+        {"print",
+         "print graph|history|tools|editor <node>|menu <node> <menu>|value <node> <value>|schematic <node> <layout>",
+         "", 2, 4, [](Session& s, const Args& a) { s.print(a); }},
+        {"png", "png <node> [<output>] <file>", "", 3, 4, [](Session& s, const Args& a) { s.writePng(a); }},
+        {"pixel", "pixel <node> [<output>] <x> <y>", "", 4, 5, [](Session& s, const Args& a) { s.pixel(a); }},
+        {"echo", "echo <text>", "", 1, std::size_t(-1),
+         [](Session& s, const Args& a) {
+             for (std::size_t i = 1; i < a.size(); ++i)
+                 s._out << (i > 1 ? " " : "") << a[i];
+             s._out << "\n";
+         }},
+        {"help", "help", "list the commands", 1, 1, [](Session& s, const Args&) { s._out << usage(); }},
+    };
+    return table;
+}
+
+const Session::Command* Session::findCommand(const std::string& name) {
+    for (const Command& command : commands())
+        if (name == command.name)
+            return &command;
+    return nullptr;
+}
+
+std::string Session::usage() {
+    std::string text = "commands (one a line; quote names with blanks: \"Selected Image\"):\n";
+    for (const Command& command : commands()) {
+        std::string line = std::string("  ") + command.form;
+        if (*command.note)
+            line += std::string(std::max<std::size_t>(line.size() + 2, 44) - line.size(), ' ') + command.note;
+        text += line + "\n";
+    }
+    return text;
 }
 
 void Session::loadPlugins(const std::string& directory) {
@@ -151,10 +255,9 @@ void Session::runScript(std::istream& script, const std::string& sourceName) {
 }
 
 void Session::run(const std::string& line) {
-    const std::size_t first = line.find_first_not_of(" \t\r");
-    if (first == std::string::npos || line[first] == '#')
+    const Args args = readLine(line);
+    if (args.empty())
         return;
-    Args args = tokenize(line);
     try {
         dispatch(args);
     } catch (const KrhostError& error) {
@@ -210,129 +313,47 @@ UiViewer& Session::viewer(const std::string& name) {
 }
 
 void Session::dispatch(const Args& args) {
-    const std::string& command = args[0];
-    if (command == "plugin") {
-        expectArgs(args, 2, 2, "plugin <file>");
-        PimUtils::load(OsFilePath(args[1]), InInitMgr::InitializeNow);
-    } else if (command == "create") {
-        expectArgs(args, 3, 3, "create <tool> <node>");
-        _graph->createNode(args[1], args[2]);
-    } else if (command == "remove") {
-        expectArgs(args, 2, 2, "remove <node>");
-        _editors.erase(args[1]);
-        for (auto& [name, shown] : _viewers)
-            shown->removeNode(node(args[1]));
-        _graph->removeNode(node(args[1]));
-    } else if (command == "group") {
-        expectArgs(args, 2, 3, "group <name> [open|closed]");
-        auto group = _graph->createGroup(args[1]);
-        group->setOpen(args.size() == 3 && args[2] == "open");
-    } else if (command == "boundary") {
-        expectArgs(args, 4, 4, "boundary <group> <node> <output>");
-        auto group = node(args[1]).dynamicCast<PiGroupNode>();
-        if (!group)
-            refuse("\"" + args[1] + "\" is not a group");
-        _graph->createBoundary(group, args[2], args[3]);
-    } else if (command == "ingroup") {
-        expectArgs(args, 3, 3, "ingroup <node> <group>");
-        auto group = node(args[2]).dynamicCast<PiGroupNode>();
-        if (!group)
-            refuse("\"" + args[2] + "\" is not a group");
-        _graph->setGroup(node(args[1]), group);
-    } else if (command == "connect") {
-        connect(args);
-    } else if (command == "disconnect") {
-        disconnect(args);
-    } else if (command == "entry") {
-        expectArgs(args, 3, 3, "entry <node> <input>");
-        input(args[1], args[2]).cast<PiMultivaluedInput>()->addEntry();
-    } else if (command == "set") {
-        expectArgs(args, 4, 4, "set <node> <value> <text>");
-        RCShdPtr<PiValue> value = node(args[1])->getValue(args[2]);
-        if (!value)
-            refuse("node \"" + args[1] + "\" has no value \"" + args[2] + "\"");
-        value->fromText(args[3]);
-    } else if (command == "editor") {
-        editor(args);
-    } else if (command == "press") {
-        expectArgs(args, 3, 3, "press <node> <button>");
-        widget(args[1], args[2]).cast<PiButton>()->press();
-    } else if (command == "choose") {
-        expectArgs(args, 4, 4, "choose <node> <menu> <index>");
-        widget(args[1], args[2]).cast<PiMenu>()->choose(toInt(args[3], "menu entry"));
-    } else if (command == "type") {
-        expectArgs(args, 4, 4, "type <node> <field> <text>");
-        widget(args[1], args[2]).cast<PiTextField>()->enter(args[3]);
-    } else if (command == "event") {
-        expectArgs(args, 4, 4, "event <node> <widget> <code>");
-        widget(args[1], args[2])->raiseEvent(toInt(args[3], "event code"));
-    } else if (command == "viewer") {
-        expectArgs(args, 4, 4, "viewer <viewer> add|remove <node>");
-        if (args[2] == "add")
-            viewer(args[1]).addNode(node(args[3]));
-        else if (args[2] == "remove")
-            viewer(args[1]).removeNode(node(args[3]));
-        else
-            refuse("usage: viewer <viewer> add|remove <node>");
-    } else if (command == "key") {
-        expectArgs(args, 3, 3, "key <viewer> <key>");
-        const bool used = viewer(args[1]).pressKey(args[2]);
-        _out << "key " << args[2] << " in " << args[1] << ": " << (used ? "handled" : "not handled") << "\n";
-    } else if (command == "bind") {
-        expectArgs(args, 4, 4, "bind <path> <name> <key>");
-        auto& hotkeys = UiHotkeyRegistry::getInstance();
-        hotkeys.bindKey(hotkeys.getEntry(args[1], args[2]), args[3]);
-    } else if (command == "scheme") {
-        expectArgs(args, 3, 3, "scheme register|unregister <scheme>");
-        if (args[1] == "register")
-            BrRegistry::getInstance().registerScheme(args[2]);
-        else if (args[1] == "unregister")
-            BrRegistry::getInstance().unregisterScheme(args[2]);
-        else
-            refuse("usage: scheme register|unregister <scheme>");
-    } else if (command == "browser") {
-        browser(args);
-    } else if (command == "undo" || command == "redo") {
-        expectArgs(args, 1, 1, command);
-        if (command == "undo")
-            _graph->getCommandStack().undo();
-        else
-            _graph->getCommandStack().redo();
-    } else if (command == "save") {
-        expectArgs(args, 2, 2, "save <file>");
-        _graph->save(args[1]);
-    } else if (command == "open") {
-        expectArgs(args, 2, 2, "open <file>");
-        _editors.clear();
-        for (auto& [name, shown] : _viewers)
-            shown->clear();
-        _graph->load(args[1]);
-    } else if (command == "print") {
-        print(args);
-    } else if (command == "png") {
-        writePng(args);
-    } else if (command == "pixel") {
-        pixel(args);
-    } else if (command == "echo") {
-        for (std::size_t i = 1; i < args.size(); ++i)
-            _out << (i > 1 ? " " : "") << args[i];
-        _out << "\n";
-    } else if (command == "help") {
-        _out << usage();
-    } else {
+    const Command* command = findCommand(args[0]);
+    if (!command)
         refuse("unknown command (\"help\" lists the commands)");
+    expectArgs(args, command->minWords, command->maxWords, command->form);
+    command->run(*this, args);
+}
+
+void Session::remove(const std::string& nodeName) {
+    RCShdPtr<PiNode> removed = node(nodeName);
+    // A group takes everything inside it along: their editors close and viewers let them go.
+    auto goesAlong = [&](const RCShdPtr<PiNode>& candidate) {
+        for (RCShdPtr<PiNode> at = candidate; at; at = at->getGroup())
+            if (at == removed)
+                return true;
+        return false;
+    };
+    for (const auto& member : _graph->getNodes()) {
+        if (!goesAlong(member))
+            continue;
+        _editors.erase(member->getName());
+        for (auto& [name, shown] : _viewers)
+            shown->removeNode(member);
     }
+    _graph->removeNode(removed);
+}
+
+void Session::open(const std::string& file) {
+    // Loaded first: a document that is refused leaves editors and viewers as they were.
+    _graph->load(file);
+    _editors.clear();
+    for (auto& [name, shown] : _viewers)
+        shown->clear();
 }
 
 void Session::connect(const Args& args) {
-    expectArgs(args, 4, 5, "connect <source> [<output>] <node> <input>");
     const bool named = args.size() == 5;
     RCShdPtr<const PiOutput> source = output(args[1], named ? args[2] : std::string());
     input(args[named ? 3 : 2], args[named ? 4 : 3])->connect(source);
 }
 
 void Session::disconnect(const Args& args) {
-    expectArgs(args, 3, 4, "disconnect <node> <input> [<entry>]");
     RCShdPtr<PiInput> target = input(args[1], args[2]);
     if (args.size() == 4)
         target.cast<PiMultivaluedInput>()->removeEntry(toInt(args[3], "entry"));
@@ -341,7 +362,6 @@ void Session::disconnect(const Args& args) {
 }
 
 void Session::editor(const Args& args) {
-    expectArgs(args, 3, 3, "editor open|close <node>");
     if (args[1] == "open") {
         _editors.erase(args[2]);
         _editors[args[2]] = PiEditor::open(node(args[2]));
@@ -354,7 +374,6 @@ void Session::editor(const Args& args) {
 }
 
 void Session::browser(const Args& args) {
-    expectArgs(args, 3, 4, "browser <name> go <folder>|pick <entry>|print");
     auto* handler = dynamic_cast<BrBrowserFloatingHandler*>(UiAppMgr::getInstance().findFloatingWindow(args[1]));
     if (!handler)
         refuse("no browser \"" + args[1] + "\" is open");
@@ -381,8 +400,6 @@ void Session::browser(const Args& args) {
 }
 
 void Session::print(const Args& args) {
-    if (args.size() < 2)
-        refuse("usage: print graph|history|tools|menu|value|schematic ...");
     const std::string& what = args[1];
     if (what == "graph" && args.size() == 2) {
         printGraph();
@@ -474,7 +491,6 @@ void Session::printGraph() {
 }
 
 void Session::writePng(const Args& args) {
-    expectArgs(args, 3, 4, "png <node> [<output>] <file>");
     const bool named = args.size() == 4;
     PxStrongHndl<const PxNode> procNode = _graph->getProcNode(output(args[1], named ? args[2] : std::string()));
     if (!procNode)
@@ -485,7 +501,6 @@ void Session::writePng(const Args& args) {
 }
 
 void Session::pixel(const Args& args) {
-    expectArgs(args, 4, 5, "pixel <node> [<output>] <x> <y>");
     const bool named = args.size() == 5;
     PxStrongHndl<const PxNode> procNode = _graph->getProcNode(output(args[1], named ? args[2] : std::string()));
     if (!procNode) {

@@ -35,7 +35,29 @@ public:
     void runScript(std::istream& script, const std::string& sourceName);
 
     Kr::PiGraph& getGraph() { return *_graph; }
+
+    // The script reader. White space is the C locale's: blank, tab, line feed, vertical tab,
+    // form feed, carriage return; it separates words, and a line holding nothing else is
+    // blank. A quoted word keeps its white space; in it \" is a quote, \n a line feed and
+    // \x any x. An unclosed quote is refused.
+    static bool isWhiteSpace(char c);
     static std::vector<std::string> tokenize(const std::string& line);
+    // The words of a script line; none for a blank line or a comment (first word starting '#').
+    static std::vector<std::string> readLine(const std::string& line);
+
+    // One command: its name, its usage form, what it does, and how many words it takes
+    // (the command's own included).
+    struct Command {
+        const char* name;
+        const char* form;
+        const char* note;
+        std::size_t minWords;
+        std::size_t maxWords;
+        void (*run)(Session& session, const std::vector<std::string>& args);
+    };
+    static const std::vector<Command>& commands();
+    // Empty when there is no such command.
+    static const Command* findCommand(const std::string& name);
     static std::string usage();
 
 private:
@@ -47,6 +69,8 @@ private:
     Kr::RCShdPtr<Kr::PiWidget> widget(const std::string& nodeName, const std::string& widgetName) const;
     Kr::UiViewer& viewer(const std::string& name);
 
+    void remove(const std::string& nodeName);
+    void open(const std::string& file);
     void connect(const Args& args);
     void disconnect(const Args& args);
     void editor(const Args& args);

@@ -8,7 +8,9 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <map>
+#include <set>
 #include <sstream>
 
 namespace Kr {
@@ -28,14 +30,52 @@ fs::path presetsFile() {
     return fs::path(InPaths::getPreferencesDir().getText()) / "browserPresets.xml";
 }
 
+// Presets are a convenience: failing to read or save them must never keep a browser from
+// opening. Each failure is told once on standard error, and the browsers take their defaults.
+void reportOnce(const std::string& message) {
+    static std::set<std::string> reported;
+    if (reported.insert(message).second)
+        std::cerr << "warning: " << message << "\n";
+}
+
+// A presets file that cannot be parsed is renamed out of the way (replacing one set aside
+// before), so that the next save writes a good one and the user can still look at it.
+void setAside(const fs::path& file, const std::string& why) {
+    const fs::path aside = file.string() + ".broken";
+    std::error_code error;
+    fs::rename(file, aside, error);
+    if (error)
+        reportOnce("browser presets \"" + file.string() + "\" are ignored (" + why +
+                   ") and cannot be set aside: " + error.message());
+    else
+        reportOnce("browser presets \"" + file.string() + "\" are ignored (" + why + "); the file is kept as \"" +
+                   aside.string() + "\" and replaced by the next preset saved");
+}
+
 std::map<std::string, Layout> readPresets() {
     std::map<std::string, Layout> presets;
-    std::ifstream in(presetsFile(), std::ios::binary);
-    if (!in)
+    const fs::path file = presetsFile();
+    std::error_code error;
+    if (!fs::exists(file, error))
         return presets;
+    std::ifstream in(file, std::ios::binary);
     std::ostringstream text;
     text << in.rdbuf();
-    auto root = PiXml::parse(text.str(), presetsFile().string());
+    if (!in || in.bad()) {
+        reportOnce("browser presets \"" + file.string() + "\" cannot be read; the browsers start with their defaults");
+        return presets;
+    }
+    std::unique_ptr<PiXml::Element> root;
+    try {
+        root = PiXml::parse(text.str(), file.string());
+    } catch (const ExPiError& failure) {
+        setAside(file, failure.getText());
+        return presets;
+    }
+    if (root->name != "browserPresets") {
+        setAside(file, "its root element is <" + root->name + ">, not <browserPresets>");
+        return presets;
+    }
     for (const auto& preset : root->children) {
         Layout layout;
         layout.folderOption = std::atoi(preset->get("folderOption").c_str());
@@ -61,12 +101,18 @@ void writePresets(const std::map<std::string, Layout>& presets) {
                 << "\" expandFolders=\"" << layout.expandFolders << "\"/>\n";
         out << "</browserPresets>\n";
         out.close();
-        if (!out)
-            throwPiError("cannot save browser presets to \"" + file.string() + "\": the file cannot be written");
+        if (!out) {
+            fs::remove(partial, error);
+            reportOnce("browser presets cannot be saved to \"" + file.string() +
+                       "\": the file cannot be written; the browsers keep their defaults");
+            return;
+        }
     }
     fs::rename(partial, file, error);
-    if (error)
-        throwPiError("cannot save browser presets to \"" + file.string() + "\": " + error.message());
+    if (error) {
+        fs::remove(partial, error);
+        reportOnce("browser presets cannot be saved to \"" + file.string() + "\": " + error.message());
+    }
 }
 
 } // namespace

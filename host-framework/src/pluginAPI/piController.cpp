@@ -24,6 +24,8 @@ RCShdPtr<PiNode> PiNodeController::getNode() const {
 
 void PiNodeController::nodeLoaded() {}
 
+void PiNodeController::validateValue(const PiValue&) const {}
+
 void PiNodeController::addCallback(PiNodeEvent::Type type, CbHandler<const PiNodeEvent>& handler) {
     getNode()->addCallback(type, handler);
 }

@@ -3,15 +3,19 @@
 //   <document version="1">
 //     <node name="P" tool="Constant">            (group="G" when inside a group)
 //       <value name="Color">1 0 0 1</value>
+//       <value name="File" escaped="1">caf\xE9.cube</value>   (bytes XML cannot carry)
 //     </node>
 //     <group name="G" open="0"/>
-//     <boundary name="G.out" group="G" output="Out"/>
+//     <boundary name="G.out" group="G" output="Out"/>          (no group: at the top level)
 //     <connection input="S" socket="Selected Image" source="P" output="Output"/>
 //     <connection input="S" socket="Other Images" entry="0"/>    (an unconnected entry)
 //   </document>
 //
-// Nodes come first (groups before their members), then connections in input order, so
-// multi-valued entries come back in their order.
+// Groups come first, each after the group it lies in, then the other nodes, then the
+// connections in input order, so multi-valued entries come back in their order. A value is
+// written as it is when XML 1.0 can carry it; otherwise it is marked escaped="1" and every
+// byte XML cannot carry is written as \xHH, a backslash as \\ (PiXml::escapeBytes).
+// Numbers are written as the shortest text that reads back to the same number.
 
 #include <Kr/PiGraph.h>
 
@@ -21,6 +25,8 @@
 #include "piXmlTree.h"
 
 #include <fstream>
+#include <functional>
+#include <set>
 #include <sstream>
 
 namespace Kr {
@@ -40,6 +46,34 @@ void writeConnection(std::ostream& out, const PiNode& node, const PiInput& input
     out << "/>\n";
 }
 
+// Sets a node's value from its element: the text as written, or the bytes of an escaped
+// one, then lets the node's controller judge it. Whatever is wrong is refused naming the
+// node, the value and the line.
+template <class Refuse> void loadValue(const PiXml::Element& element, PiNode& node, const Refuse& refuse) {
+    if (element.name != "value")
+        refuse(element, "<" + element.name + "> is not allowed in a node");
+    const std::string name = element.get("name");
+    const std::string what = "node \"" + node.getName() + "\", value \"" + name + "\": ";
+    RCShdPtr<PiValue> value = node.getValue(name);
+    if (!value)
+        refuse(element, what + "the node has no such value");
+    std::string text = element.text;
+    const std::string escaped = element.get("escaped");
+    if (escaped == "1") {
+        if (!PiXml::unescapeBytes(element.text, text))
+            refuse(element, what + "a backslash in an escaped value is neither \\\\ nor \\xHH");
+    } else if (element.has("escaped") && escaped != "0") {
+        refuse(element, what + "escaped=\"" + escaped + "\" is neither 0 nor 1");
+    }
+    try {
+        value->fromText(text);
+        if (PiNodeController* controller = node.getController())
+            controller->validateValue(*value);
+    } catch (const ExBase& error) {
+        refuse(element, what + error.getText());
+    }
+}
+
 } // namespace
 
 std::string PiGraph::saveToText() const {
@@ -49,10 +83,18 @@ std::string PiGraph::saveToText() const {
         RCShdPtr<PiGroupNode> group = node.getGroup();
         return group ? " group=\"" + PiXml::escape(group->getName()) + "\"" : std::string();
     };
+    std::set<const PiNode*> written;
+    std::function<void(const PiGroupNode&)> writeGroup = [&](const PiGroupNode& group) {
+        if (!written.insert(&group).second)
+            return;
+        if (RCShdPtr<PiGroupNode> parent = group.getGroup())
+            writeGroup(*parent);
+        out << "  <group name=\"" << PiXml::escape(group.getName()) << "\" open=\"" << group.isOpen() << "\""
+            << groupAttribute(group) << "/>\n";
+    };
     for (const auto& node : _nodes)
         if (auto* group = dynamic_cast<const PiGroupNode*>(node.get()))
-            out << "  <group name=\"" << PiXml::escape(group->getName()) << "\" open=\"" << group->isOpen() << "\""
-                << groupAttribute(*group) << "/>\n";
+            writeGroup(*group);
     for (const auto& node : _nodes) {
         if (dynamic_cast<const PiGroupNode*>(node.get()))
             continue;
@@ -65,8 +107,13 @@ std::string PiGraph::saveToText() const {
             << "\"" << groupAttribute(*node) << ">\n";
         for (int i = 0; i < node->getNbValues(); ++i) {
             const auto& value = node->getValueAt(i);
-            out << "    <value name=\"" << PiXml::escape(value->getName()) << "\">" << PiXml::escape(value->toText())
-                << "</value>\n";
+            const std::string text = value->toText();
+            out << "    <value name=\"" << PiXml::escape(value->getName()) << "\"";
+            if (PiXml::isXmlText(text))
+                out << ">" << PiXml::escape(text);
+            else
+                out << " escaped=\"1\">" << PiXml::escape(PiXml::escapeBytes(text));
+            out << "</value>\n";
         }
         out << "  </node>\n";
     }
@@ -142,29 +189,30 @@ void PiGraph::loadFromText(const std::string& text, const std::string& sourceNam
         }
     };
     try {
+        // Groups first, so that nothing depends on the order in which they were written
+        // (documents of older versions put a group before the group it lies in).
+        for (const auto& element : root->children)
+            if (element->name == "group")
+                loaded->createGroup(element->get("name"))->setOpen(element->get("open") == "1");
+        for (const auto& element : root->children)
+            if (element->name == "group")
+                placeInGroup(*element, findIn(*element, element->get("name")));
         for (const auto& element : root->children) {
             if (element->name == "group") {
-                auto group = loaded->createGroup(element->get("name"));
-                group->setOpen(element->get("open") == "1");
-                placeInGroup(*element, group);
+                continue;
             } else if (element->name == "boundary") {
-                if (!element->has("group"))
-                    refuse(*element, "a boundary node needs a group");
-                auto group = findIn(*element, element->get("group")).dynamicCast<PiGroupNode>();
-                if (!group)
-                    refuse(*element, "\"" + element->get("group") + "\" is not a group");
+                RCShdPtr<PiGroupNode> group;
+                if (element->has("group")) {
+                    group = findIn(*element, element->get("group")).dynamicCast<PiGroupNode>();
+                    if (!group)
+                        refuse(*element, "\"" + element->get("group") + "\" is not a group");
+                }
                 loaded->createBoundary(group, element->get("name"), element->get("output"));
             } else if (element->name == "node") {
                 RCShdPtr<PiNode> node = loaded->createNode(element->get("tool"), element->get("name"));
                 placeInGroup(*element, node);
-                for (const auto& child : element->children) {
-                    if (child->name != "value")
-                        refuse(*child, "<" + child->name + "> is not allowed in a node");
-                    RCShdPtr<PiValue> value = node->getValue(child->get("name"));
-                    if (!value)
-                        refuse(*child, "node \"" + node->getName() + "\" has no value \"" + child->get("name") + "\"");
-                    value->fromText(child->text);
-                }
+                for (const auto& child : element->children)
+                    loadValue(*child, *node, refuse);
             } else if (element->name == "connection") {
                 RCShdPtr<PiNode> node = findIn(*element, element->get("input"));
                 RCShdPtr<PiInput> input = node->getInput(element->get("socket"));

@@ -5,6 +5,8 @@
 #include <Kr/PiToolDescriptor.h>
 #include <Kr/PiToolProtocol.h>
 
+#include "piXmlTree.h"
+
 #include <algorithm>
 
 namespace Kr {
@@ -101,6 +103,11 @@ void PiGraph::checkNameFree(const std::string& name) const {
         throwPiError("cannot create a node without a name");
     if (findNode(name))
         throwPiError("cannot create node \"" + name + "\": the document already has a node of that name");
+    // Names are written into documents as they are; one a document could not hold would make
+    // every later save unreadable.
+    if (!PiXml::isXmlText(name))
+        throwPiError("cannot create node \"" + name +
+                     "\": a name may hold neither control characters nor bytes that are not UTF-8");
 }
 
 RCShdPtr<PiNode> PiGraph::buildNode(const std::string& toolName, const std::string& nodeName) {
@@ -184,7 +191,7 @@ RCShdPtr<PiGroupNode> PiGraph::createGroup(const std::string& name) {
 RCShdPtr<PiBoundaryNode> PiGraph::createBoundary(const RCShdPtr<PiGroupNode>& group, const std::string& name,
                                                  const std::string& outputName) {
     checkNameFree(name);
-    if (!group || group->getGraph().get() != this)
+    if (group && group->getGraph().get() != this)
         throwPiError("cannot create boundary node \"" + name + "\": its group is not in this document");
     RCShdPtr<PiBoundaryNode> boundary(new PiBoundaryNode(name));
     boundary->addInput("Input", PiSocketType::image, PiCardinality::single);
@@ -206,6 +213,10 @@ void PiGraph::setGroup(const RCShdPtr<PiNode>& node, const RCShdPtr<PiGroupNode>
     PiGroupNode* after = group.get();
     if (before == after)
         return;
+    for (const PiNode* outer = after; outer; outer = outer->_group)
+        if (outer == node.get())
+            throwPiError("cannot put group \"" + node->getName() + "\" into \"" + group->getName() +
+                         "\": that group lies inside it");
     node->_group = after;
     RCShdPtr<PiGroupNode> keepBefore(before), keepAfter(after);
     _commandStack.record(
@@ -213,10 +224,28 @@ void PiGraph::setGroup(const RCShdPtr<PiNode>& node, const RCShdPtr<PiGroupNode>
         [node, keepAfter] { node->_group = keepAfter.get(); });
 }
 
+bool PiGraph::liesIn(const PiNode& node, const PiNode& group) {
+    for (const PiNode* outer = node._group; outer; outer = outer->_group)
+        if (outer == &group)
+            return true;
+    return false;
+}
+
 void PiGraph::removeNode(const RCShdPtr<PiNode>& node) {
     if (!node || node->getGraph().get() != this)
         throwPiError("cannot remove node \"" + (node ? node->getName() : std::string("(none)")) +
                      "\": it is not in this document");
+    // A group goes with everything inside it, nested groups and boundary nodes included, as a
+    // closed group stands for its contents: members left behind would name a group that is no
+    // longer there. Each node is remembered with its place in the document.
+    std::vector<std::pair<RCShdPtr<PiNode>, std::size_t>> removed;
+    for (std::size_t i = 0; i < _nodes.size(); ++i)
+        if (_nodes[i] == node || liesIn(*_nodes[i], *node))
+            removed.emplace_back(_nodes[i], i);
+    auto isRemoved = [&](const RCShdPtr<PiNode>& candidate) {
+        return std::any_of(removed.begin(), removed.end(), [&](const auto& entry) { return entry.first == candidate; });
+    };
+
     struct Link {
         RCShdPtr<PiInput> input;
         RCShdPtr<const PiOutput> output;
@@ -224,43 +253,51 @@ void PiGraph::removeNode(const RCShdPtr<PiNode>& node) {
         int index;
     };
     std::vector<Link> links;
-    for (auto& output : node->_outputs)
-        for (auto& destination : output->getDestinations()) {
-            RCShdPtr<PiMultivaluedInput> multi;
-            int index = -1;
-            if (auto owner = destination->getNode())
-                if (auto parent = owner->getInput(destination->getName()).dynamicCast<PiMultivaluedInput>()) {
-                    multi = parent;
-                    index = parent->indexOf(*destination);
-                }
-            links.push_back({destination, output, multi, index});
-        }
-    for (auto& input : node->_inputs) {
-        if (auto* multi = dynamic_cast<PiMultivaluedInput*>(input.get())) {
-            for (auto& entry : multi->_entries)
-                if (entry->getSource())
-                    links.push_back({entry, entry->getSource(), {}, -1});
-        } else if (input->getSource()) {
-            links.push_back({input, input->getSource(), {}, -1});
+    for (const auto& [member, position] : removed) {
+        // Connections to nodes that stay; those between removed nodes are taken from the inputs.
+        for (auto& output : member->_outputs)
+            for (auto& destination : output->getDestinations()) {
+                RCShdPtr<PiNode> owner = destination->getNode();
+                if (owner && isRemoved(owner))
+                    continue;
+                RCShdPtr<PiMultivaluedInput> multi;
+                int index = -1;
+                if (owner)
+                    if (auto parent = owner->getInput(destination->getName()).dynamicCast<PiMultivaluedInput>()) {
+                        multi = parent;
+                        index = parent->indexOf(*destination);
+                    }
+                links.push_back({destination, output, multi, index});
+            }
+        for (auto& input : member->_inputs) {
+            if (auto* multi = dynamic_cast<PiMultivaluedInput*>(input.get())) {
+                for (auto& entry : multi->_entries)
+                    if (entry->getSource())
+                        links.push_back({entry, entry->getSource(), {}, -1});
+            } else if (input->getSource()) {
+                links.push_back({input, input->getSource(), {}, -1});
+            }
         }
     }
-    // Entries of multi-valued inputs fed by the node go with it, so that every entry keeps a
-    // source; they are taken out from the last index down and put back from the first up.
+    // Entries of multi-valued inputs fed by a removed node go with it, so that every entry
+    // keeps a source; they are taken out from the last index down and put back from the first up.
     std::sort(links.begin(), links.end(), [](const Link& a, const Link& b) {
         return std::make_pair(a.multi.get(), a.index) < std::make_pair(b.multi.get(), b.index);
     });
-    const std::size_t position = std::find(_nodes.begin(), _nodes.end(), node) - _nodes.begin();
-    auto remove = [node, links](PiGraph& graph) {
+    auto remove = [removed, links](PiGraph& graph) {
         for (auto it = links.rbegin(); it != links.rend(); ++it) {
             if (it->multi)
                 it->multi->eraseEntry(it->input);
             else
                 graph.setSource(*it->input, {});
         }
-        graph.eraseNode(node);
+        for (const auto& entry : removed)
+            graph.eraseNode(entry.first);
     };
-    auto restore = [node, links, position](PiGraph& graph) {
-        graph.insertNode(node, position);
+    // Put back from the first place up, so that each lands where it was.
+    auto restore = [removed, links](PiGraph& graph) {
+        for (const auto& [member, position] : removed)
+            graph.insertNode(member, position);
         for (const auto& link : links) {
             if (link.multi)
                 link.multi->insertEntry(link.index, link.input, link.output);

@@ -3,6 +3,8 @@
 #include <Kr/PiGraph.h>
 #include <Kr/PiNode.h>
 
+#include <charconv>
+
 namespace Kr {
 
 PiValue::PiValue(PiNode& node, std::string name, int valueType)
@@ -26,6 +28,49 @@ void PiValue::changed(const std::string& before, const std::string& after) {
         graph->nodeChanged(*node);
     }
     node->raise(PiNodeEvent(PiNodeEvent::ValueChanged, *node, _name));
+}
+
+} // namespace Kr
+
+namespace Kr {
+
+namespace {
+
+template <class T> std::string numberText(T value) {
+    char buffer[64];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return std::string(buffer, result.ptr);
+}
+
+template <class T> bool readNumber(std::string_view text, T& value) {
+    if (!text.empty() && text.front() == '+')
+        text.remove_prefix(1);
+    if (!text.empty() && text.front() == '-' && text.size() != 1 && text[1] == '+')
+        return false;
+    T read{};
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), read);
+    if (error != std::errc() || end != text.data() + text.size())
+        return false;
+    value = read;
+    return true;
+}
+
+} // namespace
+
+std::string piNumberText(double value) {
+    return numberText(value);
+}
+
+std::string piNumberText(float value) {
+    return numberText(value);
+}
+
+bool piReadNumber(std::string_view text, double& value) {
+    return readNumber(text, value);
+}
+
+bool piReadNumber(std::string_view text, float& value) {
+    return readNumber(text, value);
 }
 
 } // namespace Kr

@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace Kr::PiXml {
@@ -27,5 +28,16 @@ std::unique_ptr<Element> parse(const std::string& text, const std::string& sourc
 
 // Text with the five XML special characters escaped, for attributes and contents.
 std::string escape(const std::string& text);
+
+// Whether XML 1.0 can carry the text as it is: valid UTF-8 of characters XML allows (no
+// control characters but tab and line ends, no U+FFFE or U+FFFF).
+bool isXmlText(std::string_view text);
+
+// Any bytes as XML-carriable text: what XML cannot carry, byte by byte, as "\xHH" (two
+// upper-case hexadecimal digits), and a backslash doubled; everything else as it is.
+std::string escapeBytes(std::string_view bytes);
+// The bytes back; false (and bytes unchanged) when the text holds a backslash that is not
+// "\\" or "\xHH".
+bool unescapeBytes(std::string_view text, std::string& bytes);
 
 } // namespace Kr::PiXml

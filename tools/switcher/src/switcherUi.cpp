@@ -1,6 +1,7 @@
 // The Switcher's editor object. It keeps no selection of its own: the menu is recomputed from
-// the node's wiring whenever a socket of the node is connected or disconnected, and choosing
-// an entry goes through SwitcherController::select like every other change of selection.
+// the node's wiring whenever a socket of the node is connected or disconnected, and a choice
+// is mapped to its entry of "Other Images" from the wiring at the moment of the choice, then
+// goes through SwitcherController::select like every other change of selection.
 
 #include "switcherUi.h"
 
@@ -65,16 +66,8 @@ private:
         _hasSelection = !selected.isNull();
         if (_hasSelection)
             _sources.push_back(selected);
-        RCShdPtr<PiMultivaluedInput> others =
-            node->getInput(SwitcherTool::getOtherImagesInputName()).cast<PiMultivaluedInput>();
-        _otherEntries.clear();
-        for (int i = 0; i < others->getNbEntries(); ++i) {
-            RCShdPtr<const PiOutput> source = others->getEntry(i)->getSource();
-            if (source) {
-                _sources.push_back(source);
-                _otherEntries.push_back(i);
-            }
-        }
+        for (int entry : connectedOtherEntries())
+            _sources.push_back(otherImages()->getEntry(entry)->getSource());
         rebuild();
     }
 
@@ -95,10 +88,29 @@ private:
         if (index == -1 || index == 0)
             return;
         // Entries without a source (added and never connected, or disconnected by hand) are
-        // not listed, so the menu entry is mapped to the input's own entry; with every entry
-        // connected, as after loading, that is k - 1.
+        // not listed, and adding or removing one raises no socket event: the menu entry is
+        // mapped to the input's own entry from the wiring as it is now. Sources themselves
+        // cannot change unseen (each connection change refreshes the menu), so the k-th
+        // connected entry is the source the menu shows at k.
+        const std::vector<int> entries = connectedOtherEntries();
+        if (index - 1 >= static_cast<int>(entries.size()))
+            return;
         // The socket events of the re-wiring refresh the menu, with the chosen source first.
-        _controller.select(_otherEntries.at(index - 1));
+        _controller.select(entries[index - 1]);
+    }
+
+    RCShdPtr<PiMultivaluedInput> otherImages() const {
+        return _controller.getNode()->getInput(SwitcherTool::getOtherImagesInputName()).cast<PiMultivaluedInput>();
+    }
+
+    // The numbers of the entries of "Other Images" that have a source, in entry order.
+    std::vector<int> connectedOtherEntries() const {
+        RCShdPtr<PiMultivaluedInput> others = otherImages();
+        std::vector<int> entries;
+        for (int i = 0; i < others->getNbEntries(); ++i)
+            if (others->getEntry(i)->getSource())
+                entries.push_back(i);
+        return entries;
     }
 
     SwitcherController& _controller;
@@ -110,8 +122,6 @@ private:
     CbMethod<SwitcherUiImp, EvEvent> _rebuildCb;
     std::vector<RCShdPtr<const PiOutput>> _sources;
     bool _hasSelection = false;
-    // For each source listed from "Other Images", the number of its entry there.
-    std::vector<int> _otherEntries;
 };
 
 } // namespace
