@@ -8,3 +8,7 @@ kr_add_gtest(uiEditorTests SOURCES ${piTestDir}/uiEditorTests.cpp LIBS KRpluginA
 kr_add_gtest(brBrowserTests SOURCES ${piTestDir}/brBrowserTests.cpp LIBS KRpluginAPI)
 kr_add_gtest(piValueTests SOURCES ${piTestDir}/piValueTests.cpp LIBS KRpluginAPI)
 kr_add_gtest(pxRequestMgrTests SOURCES ${piTestDir}/pxRequestMgrTests.cpp LIBS KRpluginAPI)
+# Random documents of every tool plug-in through save, open, undo and redo (`make soak` runs
+# it longer).
+kr_add_gtest(piDocumentPropertyTests SOURCES ${piTestDir}/piDocumentPropertyTests.cpp LIBS KRpluginAPI
+             DEPENDS libKRswitcher libKRnotes libKRlut1D)
