@@ -2,6 +2,7 @@
 set(piTestDir ${PROJECT_SOURCE_DIR}/host-framework/tests)
 
 kr_add_gtest(piDocumentTests SOURCES ${piTestDir}/piDocumentTests.cpp LIBS KRpluginAPI)
+kr_add_gtest(piDocumentExactnessTests SOURCES ${piTestDir}/piDocumentExactnessTests.cpp LIBS KRpluginAPI)
 kr_add_gtest(piImageModifierTests SOURCES ${piTestDir}/piImageModifierTests.cpp LIBS KRpluginAPI)
 kr_add_gtest(pxProcessingTests SOURCES ${piTestDir}/pxProcessingTests.cpp LIBS KRpluginAPI)
 kr_add_gtest(uiEditorTests SOURCES ${piTestDir}/uiEditorTests.cpp LIBS KRpluginAPI)

@@ -43,10 +43,11 @@ template <class T> std::string numberText(T value) {
 }
 
 template <class T> bool readNumber(std::string_view text, T& value) {
-    if (!text.empty() && text.front() == '+')
+    if (!text.empty() && text.front() == '+') {
         text.remove_prefix(1);
-    if (!text.empty() && text.front() == '-' && text.size() != 1 && text[1] == '+')
-        return false;
+        if (!text.empty() && (text.front() == '-' || text.front() == '+'))
+            return false;
+    }
     T read{};
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), read);
     if (error != std::errc() || end != text.data() + text.size())
