@@ -3,9 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 using namespace Kr;
 namespace fs = std::filesystem;
@@ -115,6 +117,54 @@ TEST_F(Browser, TheLinkwellSchemeIsAvailableOnlyWhileRegistered) {
     EXPECT_TRUE(registry.isSchemeAvailable(PiBrowserSchemes::LinkwellScheme));
     registry.unregisterScheme(PiBrowserSchemes::LinkwellScheme);
     EXPECT_FALSE(registry.isSchemeAvailable(PiBrowserSchemes::LinkwellScheme));
+}
+
+// Presets are a convenience: whatever is wrong with their file, browsers open with their
+// defaults, the fault is told once on standard error, and a broken file is set aside and
+// replaced by the next save.
+TEST_F(Browser, ABrokenPresetsFileIsSetAsideReportedOnceAndReplacedByTheNextSave) {
+    const fs::path file = root / "prefs" / "browserPresets.xml";
+    for (const std::string& broken : {std::string(), std::string("<?xml version=\"1.0\"?>\n<browserPresets>\n  <pre"),
+                                     std::string("<other/>")}) {
+        std::ofstream(file, std::ios::binary | std::ios::trunc) << broken;
+        ::testing::internal::CaptureStderr();
+        EXPECT_FALSE(BrBrowserFloatingHandler::hasBrowserPreset("LUT Browser"));
+        auto handler = open("LUT Browser");
+        const std::string told = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(handler->getBrowser()->getViewType(), 1);
+        EXPECT_FALSE(fs::exists(file));
+        std::ifstream aside(root / "prefs" / "browserPresets.xml.broken", std::ios::binary);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(aside), {}), broken);
+        if (broken.empty()) {
+            EXPECT_NE(told.find("browserPresets.xml.broken"), std::string::npos) << told;
+        }
+        EXPECT_LE(std::count(told.begin(), told.end(), '\n'), 1) << told;
+
+        handler->getBrowser()->setViewType(0);
+        handler->saveBrowserPreset();
+        EXPECT_TRUE(BrBrowserFloatingHandler::hasBrowserPreset("LUT Browser"));
+        EXPECT_EQ(open("LUT Browser")->getBrowser()->getViewType(), 0);
+    }
+}
+
+TEST_F(Browser, PresetsThatCannotBeSavedAreReportedOnceAndTheBrowserKeepsWorking) {
+    // A file where the preferences folder should be: nothing can be written there, even by root.
+    const fs::path blocked = root / "not-a-folder";
+    std::ofstream(blocked) << "x";
+    ::setenv("KR_PREFERENCES_DIR", blocked.c_str(), 1);
+    ::testing::internal::CaptureStderr();
+    for (int i = 0; i < 3; ++i) {
+        auto handler = open("LUT Browser");
+        handler->getBrowser()->setViewType(0);
+        EXPECT_NO_THROW(handler->saveBrowserPreset());
+        EXPECT_FALSE(BrBrowserFloatingHandler::hasBrowserPreset("LUT Browser"));
+        handler->changeDisplay();
+        EXPECT_TRUE(handler->isShown());
+        EXPECT_EQ(handler->getBrowser()->list().size(), 2u);
+    }
+    const std::string told = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(std::count(told.begin(), told.end(), '\n'), 1) << told;
+    EXPECT_NE(told.find("cannot be saved"), std::string::npos) << told;
 }
 
 } // namespace

@@ -42,6 +42,17 @@ TEST(Lut1DTable, CubeCurvesInterpolateInsideEachChannelsDomainAndClampOutside) {
     EXPECT_EQ(table.apply(2, std::numeric_limits<float>::infinity()), 1.0f);
 }
 
+// The width of such a domain overflows a float; positions are computed in double.
+TEST(Lut1DTable, DomainsAsWideAsFloatsGoStillMapAcrossTheWholeCurve) {
+    const Table wide = Table::parseCube("LUT_1D_SIZE 3\nDOMAIN_MIN -3e38 -3e38 -3e38\nDOMAIN_MAX 3e38 3e38 3e38\n"
+                                       "0 0 0\n1 1 1\n2 2 2\n",
+                                       "wide.cube");
+    EXPECT_EQ(wide.apply(0, -3e38f), 0.0f);
+    EXPECT_EQ(wide.apply(0, 0.0f), 1.0f);
+    EXPECT_EQ(wide.apply(1, 1.5e38f), 1.5f);
+    EXPECT_EQ(wide.apply(2, 3e38f), 2.0f);
+}
+
 TEST(Lut1DTable, Spi1dSingleComponentServesEveryChannelOverItsFromRange) {
     const Table single = Table::parseSpi1d("Version 1\nFrom -1 1\nLength 2\nComponents 1\n{\n  4\n  8\n}\n", "a.spi1d");
     for (int c = 0; c < 3; ++c) {

@@ -20,6 +20,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -427,6 +428,60 @@ TEST_F(Lut1DEditor, TheModuleNeedsTheToolFirstAndUnloadingItLeavesTheToolWithout
         InInit<primitives>::getType()->name(),  InInit<resmgt>::getType()->name(),
         InInit<pluginAPI>::getType()->name(),   InInit<base>::getType()->name()};
     EXPECT_EQ(module.getDependencyKeys(), expected);
+}
+
+// A document whose table cannot be read would fail only at its first render; it is refused
+// when it is opened, naming the node, the value and the line, and the current one stays.
+TEST_F(Lut1DEditor, ADocumentWhoseTableIsNotA1DLutIsRefusedAtOpenNamingNodeValueAndLine) {
+    RCShdPtr<PiNode> lut = createGradedPlate((root / "grades" / "a.cube").string());
+    openEditor(lut);
+    press(editors.back(), "Refresh");
+    const std::string good = graph->saveToText();
+    const std::string current = good;
+    RCShdPtr<PiGraph> reopened(new PiGraph());
+    reopened->loadFromText(good, "good.xml");
+    EXPECT_EQ(reopened->saveToText(), good);
+
+    const std::size_t table = good.find("LUT_1D_SIZE 2");
+    ASSERT_NE(table, std::string::npos);
+    const std::string bad = good.substr(0, table) + "LUT_1D_SIZE 2\n1 1 one" + good.substr(good.find("</value>", table));
+    const int line = static_cast<int>(std::count(bad.begin(), bad.begin() + table, '\n')) + 1;
+    try {
+        graph->loadFromText(bad, "bad.xml");
+        FAIL() << "opened a document holding a broken table";
+    } catch (const ExBase& error) {
+        const std::string text = error.getText();
+        EXPECT_NE(text.find("bad.xml\": line " + std::to_string(line) + ": node \"Grade\", value \"LUT\""),
+                  std::string::npos)
+            << text;
+        EXPECT_NE(text.find("not a valid 1D table"), std::string::npos) << text;
+        EXPECT_NE(text.find("\"one\""), std::string::npos) << text;
+    }
+    EXPECT_EQ(graph->saveToText(), current);
+    EXPECT_EQ(firstPixel(lut)[0], 0.75f);
+}
+
+// Presets that cannot be read or saved never keep the LUT Browser from opening.
+TEST_F(Lut1DEditor, BrowseOpensTheBrowserWhateverIsWrongWithThePresets) {
+    RCShdPtr<PiEditor> editor = openEditor(createLutNode("L"));
+    writeFile(root / "prefs" / "browserPresets.xml", "");
+    ::testing::internal::CaptureStderr();
+    press(editor, "Browse");
+    EXPECT_TRUE(lutBrowser().isShown());
+    EXPECT_EQ(lutBrowser().getBrowser()->getViewType(), 0);
+    EXPECT_TRUE(fs::exists(root / "prefs" / "browserPresets.xml.broken"));
+    EXPECT_TRUE(BrBrowserFloatingHandler::hasBrowserPreset("LUT Browser"));
+
+    writeFile(root / "blocked", "x");
+    ::setenv("KR_PREFERENCES_DIR", (root / "blocked").c_str(), 1);
+    for (int i = 0; i < 2; ++i) {
+        RCShdPtr<PiEditor> another = openEditor(createLutNode("M" + std::to_string(i)));
+        press(another, "Browse");
+        EXPECT_TRUE(lutBrowser().isShown());
+        EXPECT_TRUE(lutBrowser().getBrowser()->isFolderEnabled());
+    }
+    const std::string told = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(std::count(told.begin(), told.end(), '\n'), 2) << told; // set aside once, not saved once
 }
 
 } // namespace
