@@ -7,6 +7,8 @@
 #include <Kr/PiNodeController.h>
 #include <Kr/PiUndo.h>
 
+#include <functional>
+
 using namespace Kr;
 
 namespace SwitcherUiTest {
@@ -126,6 +128,61 @@ TEST_F(SwitcherEditor, ChoosingPassesOverEntriesWithoutASource) {
     menu->choose(2);
     EXPECT_EQ(wiring(), "R|-QP");
     EXPECT_EQ(menuText(), "*R | Q | P");
+}
+
+// Adding or removing an entry without a source raises no socket event, so the menu is not
+// rebuilt; whatever changed the wiring, the entry chosen must be the source it shows.
+TEST_F(SwitcherEditor, EveryChoiceSelectsTheSourceItShowsWhateverChangedTheWiring) {
+    using Others = RCShdPtr<PiMultivaluedInput>;
+    struct Change {
+        const char* what;
+        std::function<void(const Others&)> apply;
+    };
+    const std::vector<Change> changes{
+        {"nothing", [](const Others&) {}},
+        {"an entry without a source added", [](const Others& o) { o->addEntry(); }},
+        {"the first entry, without a source, removed", [](const Others& o) { o->removeEntry(0); }},
+        {"an entry disconnected", [](const Others& o) { o->getEntry(1)->disconnect(); }},
+        {"a connected entry removed", [](const Others& o) { o->removeEntry(2); }},
+        {"a source added after an entry without one",
+         [this](const Others& o) {
+             o->addEntry();
+             addOther(k->getOutput("Fill"));
+         }},
+        {"an added entry undone",
+         [this](const Others& o) {
+             o->addEntry();
+             o->addEntry();
+             history().undo();
+         }},
+        {"a removed entry without a source put back by undo",
+         [this](const Others& o) {
+             o->removeEntry(0);
+             history().undo();
+         }},
+        {"the selection disconnected", [this](const Others&) { s->getInput("Selected Image")->disconnect(); }},
+    };
+    openMenu();
+    const Others others = s->getInput("Other Images").cast<PiMultivaluedInput>();
+    for (const Change& change : changes) {
+        for (int choice = 1;; ++choice) {
+            // P selected; others: an entry without a source, Q, R.
+            others->disconnect();
+            selectSource(out(p));
+            others->addEntry();
+            addOther(out(q));
+            addOther(out(r));
+            change.apply(others);
+            if (choice >= menu->getNbEntries())
+                break;
+            const std::string shown = menu->getEntry(choice);
+            menu->choose(choice);
+            EXPECT_EQ(menu->getEntry(0), shown) << change.what << ", entry " << choice << ": " << wiring();
+            EXPECT_EQ(s->getInput("Selected Image")->getSource()->getNode()->getName(),
+                      shown.substr(0, shown.find(" - ")))
+                << change.what;
+        }
+    }
 }
 
 class SwitcherEditorFailures : public SwitcherUiDocument {
