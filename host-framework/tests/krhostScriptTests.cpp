@@ -87,10 +87,20 @@ TEST_F(KrhostScripts, SessionCommandsDriveUndoSaveAndOpen) {
     EXPECT_THROW(session.run("connect A Output A Input"), Krhost::KrhostError);
 }
 
+// Vertical tabs and form feeds are white space to the blank-line test and the reader alike.
+TEST_F(KrhostScripts, LinesOfAnyWhiteSpaceAreBlank) {
+    ScriptRun run = runKrhost(dir, "\v\n\f\n \v\f\t\r\n\f# a comment\n\vcreate\fConstant\vA\f\nprint\vgraph\n");
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_NE(run.output.find("node A (Constant)"), std::string::npos) << run.output;
+}
+
 TEST(KrhostTokens, QuotedTextsKeepTheirBlanksAndEscapes) {
     EXPECT_EQ(Krhost::Session::tokenize("connect P \"Selected Image\"  S\t\"a \\\"b\\\"\\n\""),
               (std::vector<std::string>{"connect", "P", "Selected Image", "S", "a \"b\"\n"}));
     EXPECT_TRUE(Krhost::Session::tokenize("   ").empty());
+    for (const char* blank : {"", "\v", "\f", " \t\r\n\v\f", "  # comment", "\f#"})
+        EXPECT_TRUE(Krhost::Session::readLine(blank).empty()) << blank;
+    EXPECT_EQ(Krhost::Session::readLine("\vecho\f\"a\vb\""), (std::vector<std::string>{"echo", "a\vb"}));
 }
 
 } // namespace

@@ -172,4 +172,52 @@ TEST_F(KrhostSession, KeysPressedInAViewerReachTheNodesHandler) {
                          "key N in V: not handled\n");
 }
 
+// A document that cannot be opened changes nothing: editors stay open, viewers keep their
+// nodes, the document and its history stay.
+TEST_F(KrhostSession, ARefusedOpenLeavesEditorsViewersAndDocumentAsTheyWere) {
+    fs::create_directories(prefs);
+    const fs::path broken = prefs / "broken.xml";
+    std::ofstream(broken) << "<document version=\"1\"><node name=\"X\" tool=\"Gone\"/></document>";
+    run({"create Picker K", "bind /Test Next N", "viewer V add K", "editor open K", "choose K choices 1"});
+    EXPECT_THROW(session->run("open \"" + broken.string() + "\""), Krhost::KrhostError);
+    EXPECT_THROW(session->run("open \"" + (prefs / "missing.xml").string() + "\""), Krhost::KrhostError);
+    run({"print editor K", "key V N", "print history"});
+    EXPECT_EQ(printed(), "container root\n  menu choices: first | *second\n  button Browse\n  label file = \"\"\n"
+                         "key N in V: handled\nundo history (2 steps, oldest first)\n  Create K\n  Set File\n"
+                         "redo (0 steps)\n");
+}
+
+// Removing a group takes its members along, editors and viewers included, and the document
+// saved afterwards opens again.
+TEST_F(KrhostSession, RemovingAGroupTakesItsMembersAlongAndTheDocumentStillOpens) {
+    fs::create_directories(prefs);
+    const std::string file = "\"" + (prefs / "doc.xml").string() + "\"";
+    run({"group G", "group H", "ingroup H G", "create Picker K", "ingroup K H", "create Picker L", "editor open K",
+         "viewer V add K", "remove G", "print graph", "save " + file, "open " + file, "print graph"});
+    EXPECT_EQ(printed(), "node L (Picker)\n  value File = \n"
+                         "node L (Picker)\n  value File = \n");
+    EXPECT_THROW(session->run("print editor K"), Krhost::KrhostError);
+}
+
+// Every command of the table is listed in the usage text and checked against its own form.
+TEST_F(KrhostSession, TheCommandTableFeedsBothTheUsageAndTheChecks) {
+    const std::string usage = Krhost::Session::usage();
+    for (const auto& command : Krhost::Session::commands()) {
+        EXPECT_NE(usage.find(std::string("\n  ") + command.form), std::string::npos) << command.name;
+        EXPECT_EQ(Krhost::Session::findCommand(command.name), &command);
+        if (command.maxWords == std::size_t(-1))
+            continue;
+        std::string line = command.name;
+        for (std::size_t i = 1; i < command.maxWords + 1; ++i)
+            line += " x";
+        try {
+            session->run(line);
+            ADD_FAILURE() << line << " was taken";
+        } catch (const Krhost::KrhostError& error) {
+            EXPECT_EQ(error.what(), std::string(command.name) + ": usage: " + command.form);
+        }
+    }
+    EXPECT_EQ(Krhost::Session::findCommand("frobnicate"), nullptr);
+}
+
 } // namespace
