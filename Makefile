@@ -2,7 +2,7 @@
 PRESET ?= release
 BUILD_DIR := build/$(PRESET)
 
-.PHONY: all deps configure build test demo bench fuzz format clean
+.PHONY: all deps configure build test demo bench fuzz soak format clean
 
 all: build
 
@@ -24,17 +24,34 @@ demo: build
 bench: build
 	@scripts/bench.sh $(BUILD_DIR)/bin
 
-# Fuzzes the XML parser with libFuzzer under ASan and UBSan for FUZZ_SECONDS (clang build
-# in build/fuzz; the corpus it grows stays there, the seeds are in host-framework/tests).
+# Fuzzes with libFuzzer under ASan and UBSan, FUZZ_SECONDS per target (clang build in
+# build/fuzz; the corpora they grow stay there, the seeds are beside the tests): the XML
+# parser, the document loader, the LUT readers (.cube, .spi1d) and krhost's script reader.
 FUZZ_SECONDS ?= 60
 FUZZ_DIR ?= build/fuzz
+FUZZ_TARGETS := xmlParserFuzz:host-framework/tests/xmlFuzzCorpus \
+	documentLoaderFuzz:host-framework/tests/documentFuzzCorpus \
+	lut1DReaderFuzz:host-framework/lut1D/tests/lutFuzzCorpus \
+	krhostScriptFuzz:host-framework/tests/krhostFuzzCorpus
 fuzz: deps
 	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKR_SANITIZE=ON \
 		-DKR_FUZZ=ON -DKR_BUILD_TESTS=ON -DKR_BUILD_MOVIE_BRIDGE=OFF >/dev/null
-	@cmake --build $(FUZZ_DIR) --target xmlParserFuzz
-	@mkdir -p $(FUZZ_DIR)/corpus
-	$(FUZZ_DIR)/bin/xmlParserFuzz -max_total_time=$(FUZZ_SECONDS) -max_len=4096 -artifact_prefix=$(FUZZ_DIR)/ \
-		$(FUZZ_DIR)/corpus host-framework/tests/xmlFuzzCorpus
+	@cmake --build $(FUZZ_DIR) --target $(foreach t,$(FUZZ_TARGETS),$(firstword $(subst :, ,$(t))))
+	@set -e; for entry in $(FUZZ_TARGETS); do \
+		target=$${entry%%:*}; seeds=$${entry#*:}; \
+		mkdir -p $(FUZZ_DIR)/corpus/$$target; \
+		echo "fuzzing $$target for $(FUZZ_SECONDS) s"; \
+		$(FUZZ_DIR)/bin/$$target -max_total_time=$(FUZZ_SECONDS) -max_len=4096 -artifact_prefix=$(FUZZ_DIR)/$$target- \
+			$(FUZZ_DIR)/corpus/$$target $$seeds; \
+	done
+
+# The document property test run long: SOAK_ROUNDS random documents from SOAK_SEED (by
+# default the time, printed so that a failure can be replayed with SOAK_SEED=...).
+SOAK_ROUNDS ?= 3000
+SOAK_SEED ?= $(shell date +%s)
+soak: build
+	@echo "soak: $(SOAK_ROUNDS) documents from seed $(SOAK_SEED)"
+	@KR_PROPERTY_SEED=$(SOAK_SEED) KR_PROPERTY_ROUNDS=$(SOAK_ROUNDS) $(BUILD_DIR)/tests/piDocumentPropertyTests
 
 format:
 	@git ls-files '*.cpp' '*.h' '*.inline' | xargs -r clang-format -i
