@@ -87,6 +87,16 @@ TEST_F(KrhostScripts, SessionCommandsDriveUndoSaveAndOpen) {
     EXPECT_THROW(session.run("connect A Output A Input"), Krhost::KrhostError);
 }
 
+// What a user typed or picked, whatever its bytes, comes back from the saved document.
+TEST_F(KrhostScripts, ValuesOfAnyBytesAndNestedGroupsComeBackFromTheSavedDocument) {
+    ScriptRun run = runKrhost(dir, "create Notes N\nset N Notes \"caf\xE9\x01\x07\f <&> \\\\x41\"\n"
+                                   "group Inner\ngroup Outer\ningroup Inner Outer\ningroup N Inner\n"
+                                   "save doc.xml\nopen doc.xml\nprint value N Notes\nprint graph\n");
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_NE(run.output.find("N.Notes = caf\xE9\x01\x07\f <&> \\x41\n"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("node N (Notes) in Inner\n"), std::string::npos) << run.output;
+}
+
 // Vertical tabs and form feeds are white space to the blank-line test and the reader alike.
 TEST_F(KrhostScripts, LinesOfAnyWhiteSpaceAreBlank) {
     ScriptRun run = runKrhost(dir, "\v\n\f\n \v\f\t\r\n\f# a comment\n\vcreate\fConstant\vA\f\nprint\vgraph\n");
