@@ -24,8 +24,10 @@ void require(bool condition, const char* what) {
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-    // Kept for the whole run: the framework stays initialised with the tools loaded.
-    new Kr::InInitGuard(*argc, *argv);
+    // The framework stays initialised, with the tools loaded, for the whole run.
+    static int count = *argc;
+    static char** words = *argv;
+    static Kr::InInitGuard framework(count, words);
     for (const char* tool : {"libKRswitcher.krtool", "libKRnotes.krtool", "libKRlut1D.krtool"})
         require(Kr::PimUtils::load(Kr::OsFilePath(std::string(KR_BIN_DIR) + "/" + tool), Kr::InInitMgr::InitializeNow),
                 "a tool plug-in cannot be loaded");

@@ -25,7 +25,11 @@ std::string quoted(const std::vector<std::string>& words) {
     for (const std::string& word : words) {
         line += line.empty() ? "\"" : " \"";
         for (char c : word) {
-            if (c == '"' || c == '\\' || c == 'n')
+            if (c == '\n') {
+                line += "\\n";
+                continue;
+            }
+            if (c == '"' || c == '\\')
                 line += '\\';
             line += c;
         }
