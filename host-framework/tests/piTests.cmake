@@ -12,4 +12,4 @@ kr_add_gtest(pxRequestMgrTests SOURCES ${piTestDir}/pxRequestMgrTests.cpp LIBS K
 # Random documents of every tool plug-in through save, open, undo and redo (`make soak` runs
 # it longer).
 kr_add_gtest(piDocumentPropertyTests SOURCES ${piTestDir}/piDocumentPropertyTests.cpp LIBS KRpluginAPI
-             DEPENDS libKRswitcher libKRnotes libKRlut1D)
+             DEPENDS libKRswitcher libKRnotes libKRlut1D TIMEOUT 300)
