@@ -124,8 +124,8 @@ TEST_F(Browser, TheLinkwellSchemeIsAvailableOnlyWhileRegistered) {
 // replaced by the next save.
 TEST_F(Browser, ABrokenPresetsFileIsSetAsideReportedOnceAndReplacedByTheNextSave) {
     const fs::path file = root / "prefs" / "browserPresets.xml";
-    for (const std::string& broken : {std::string(), std::string("<?xml version=\"1.0\"?>\n<browserPresets>\n  <pre"),
-                                     std::string("<other/>")}) {
+    for (const std::string& broken :
+         {std::string(), std::string("<?xml version=\"1.0\"?>\n<browserPresets>\n  <pre"), std::string("<other/>")}) {
         std::ofstream(file, std::ios::binary | std::ios::trunc) << broken;
         ::testing::internal::CaptureStderr();
         EXPECT_FALSE(BrBrowserFloatingHandler::hasBrowserPreset("LUT Browser"));

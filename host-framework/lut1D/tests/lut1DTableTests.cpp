@@ -45,8 +45,8 @@ TEST(Lut1DTable, CubeCurvesInterpolateInsideEachChannelsDomainAndClampOutside) {
 // The width of such a domain overflows a float; positions are computed in double.
 TEST(Lut1DTable, DomainsAsWideAsFloatsGoStillMapAcrossTheWholeCurve) {
     const Table wide = Table::parseCube("LUT_1D_SIZE 3\nDOMAIN_MIN -3e38 -3e38 -3e38\nDOMAIN_MAX 3e38 3e38 3e38\n"
-                                       "0 0 0\n1 1 1\n2 2 2\n",
-                                       "wide.cube");
+                                        "0 0 0\n1 1 1\n2 2 2\n",
+                                        "wide.cube");
     EXPECT_EQ(wide.apply(0, -3e38f), 0.0f);
     EXPECT_EQ(wide.apply(0, 0.0f), 1.0f);
     EXPECT_EQ(wide.apply(1, 1.5e38f), 1.5f);

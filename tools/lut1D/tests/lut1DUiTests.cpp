@@ -444,7 +444,8 @@ TEST_F(Lut1DEditor, ADocumentWhoseTableIsNotA1DLutIsRefusedAtOpenNamingNodeValue
 
     const std::size_t table = good.find("LUT_1D_SIZE 2");
     ASSERT_NE(table, std::string::npos);
-    const std::string bad = good.substr(0, table) + "LUT_1D_SIZE 2\n1 1 one" + good.substr(good.find("</value>", table));
+    const std::string bad =
+        good.substr(0, table) + "LUT_1D_SIZE 2\n1 1 one" + good.substr(good.find("</value>", table));
     const int line = static_cast<int>(std::count(bad.begin(), bad.begin() + table, '\n')) + 1;
     try {
         graph->loadFromText(bad, "bad.xml");
