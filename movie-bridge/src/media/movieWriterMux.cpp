@@ -47,6 +47,21 @@ int describeSound(AVCodecParameters& parameters, const SoundDescription& sound) 
     return 0;
 }
 
+// The type the track's sample description carries: the one the encoder chose where the
+// muxer knows it for that codec (ProRes and DNxHR name their profile in it), else the
+// muxer's own choice (0). HEVC with its parameter sets only in the sample description,
+// as the encoder writes it here, is 'hvc1'.
+unsigned sampleDescriptionType(const AVFormatContext& output, const AVCodecParameters& parameters) {
+    if (parameters.codec_tag != 0 &&
+        av_codec_get_id(output.oformat->codec_tag, parameters.codec_tag) == parameters.codec_id) {
+        return parameters.codec_tag;
+    }
+    if (parameters.codec_id == AV_CODEC_ID_HEVC) {
+        return MKTAG('h', 'v', 'c', '1');
+    }
+    return 0;
+}
+
 int addStreams(AVFormatContext& output, const MuxPlan& plan) {
     for (const MuxTrack& track : plan.tracks) {
         AVStream* stream = avformat_new_stream(&output, nullptr);
@@ -58,7 +73,7 @@ int addStreams(AVFormatContext& output, const MuxPlan& plan) {
             if (result < 0) {
                 return result;
             }
-            stream->codecpar->codec_tag = 0;
+            stream->codecpar->codec_tag = sampleDescriptionType(output, *track.parameters);
             stream->time_base = AVRational{1, track.timeScale};
         } else {
             describeSound(*stream->codecpar, track.sound);

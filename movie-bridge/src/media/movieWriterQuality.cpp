@@ -15,7 +15,10 @@ constexpr std::array<int, 5> mjpegQscale{31, 12, 6, 3, 2};
 constexpr std::array<const char*, 5> proresProfile{"0", "1", "2", "3", "4"};
 constexpr std::array<const char*, 5> pngCompression{"1", "3", "6", "8", "9"};
 constexpr std::array<const char*, 5> x264Crf{"40", "28", "23", "18", "12"};
+constexpr std::array<const char*, 5> dnxhrProfile{"dnxhr_lb", "dnxhr_sq", "dnxhr_hq", "dnxhr_hqx", "dnxhr_444"};
 constexpr int proresProfile4444 = 4;
+constexpr int dnxhrProfileHqx = 3;
+constexpr int dnxhrProfile444 = 4;
 
 AVPixelFormat leastLossyFormat(const AVCodec& encoder, int depth) {
     const AVPixelFormat source = depth == 32 ? AV_PIX_FMT_BGRA : AV_PIX_FMT_BGR0;
@@ -34,7 +37,7 @@ int codecQualityLevel(std::uint32_t codecQuality) {
     return static_cast<int>(codecQuality >> 8);
 }
 
-EncoderSettings encoderSettings(const AVCodec& encoder, std::uint32_t codecQuality, int depth) {
+EncoderSettings encoderSettings(const AVCodec& encoder, std::uint32_t codecQuality, int depth, int width, int height) {
     const int level = codecQualityLevel(codecQuality);
     const bool alpha = depth == 32;
     const std::string_view name = encoder.name;
@@ -55,8 +58,16 @@ EncoderSettings encoderSettings(const AVCodec& encoder, std::uint32_t codecQuali
     } else if (name == "qtrle") {
         settings.pixelFormat = alpha ? AV_PIX_FMT_ARGB : AV_PIX_FMT_RGB24;
     } else if (name == "libx264") {
-        settings.pixelFormat = AV_PIX_FMT_YUV420P;
+        // 4:2:0 needs even sizes; 4:4:4 takes any.
+        settings.pixelFormat = width % 2 == 0 && height % 2 == 0 ? AV_PIX_FMT_YUV420P : AV_PIX_FMT_YUV444P;
         settings.options.emplace_back("crf", x264Crf[level]);
+    } else if (name == "dnxhd") {
+        // The DNxHR profiles take any frame size from 256 x 120; the DNxHD ones only a few
+        // rasters, each at fixed bit rates.
+        settings.options.emplace_back("profile", dnxhrProfile[level]);
+        settings.pixelFormat = level == dnxhrProfile444   ? AV_PIX_FMT_YUV444P10
+                               : level == dnxhrProfileHqx ? AV_PIX_FMT_YUV422P10
+                                                          : AV_PIX_FMT_YUV422P;
     } else {
         settings.pixelFormat = leastLossyFormat(encoder, depth);
     }

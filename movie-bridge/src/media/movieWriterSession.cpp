@@ -2,6 +2,8 @@
 
 #include "movieWriterQuality.h"
 
+#include <cmath>
+
 extern "C" {
 #include <libavutil/imgutils.h>
 #include <libavutil/opt.h>
@@ -39,7 +41,25 @@ AVPixelFormat scaleFormat(AVPixelFormat format) {
     }
 }
 
+// The frame rate the encoder is told: the session's time scale counts 100 units per
+// frame, so the rate is T / 100, except that the rates written as 23.976, 29.97 and 59.94
+// are the television rates 24000/1001, 30000/1001 and 60000/1001 that encoders which code
+// the frame rate (MPEG-1 and MPEG-2 video) take.
+AVRational encoderFrameRate(std::int32_t timeScale) {
+    for (const int rate : {24, 30, 60}) {
+        if (std::abs(timeScale - rate * 100000.0 / 1001) < 1) {
+            return AVRational{rate * 1000, 1001};
+        }
+    }
+    return av_make_q(timeScale, 100);
+}
+
 } // namespace
+
+CompressionSession::~CompressionSession() {
+    // The encoding thread may still be using everything below; stop it first.
+    _worker.reset();
+}
 
 int CompressionSession::open(int width, int height, std::int32_t timeScale, const std::string& encoderName,
                              const CompressionOptions& options, EncodedFrameOutput output) {
@@ -50,22 +70,28 @@ int CompressionSession::open(int width, int height, std::int32_t timeScale, cons
     if (width <= 0 || height <= 0 || timeScale <= 0) {
         return AVERROR(EINVAL);
     }
-    const EncoderSettings settings = encoderSettings(*encoder, options.codecQuality, options.depth);
+    const EncoderSettings settings = encoderSettings(*encoder, options.codecQuality, options.depth, width, height);
 
     _context.reset(avcodec_alloc_context3(encoder));
     _packet.reset(av_packet_alloc());
-    _pixelBuffer.reset(av_frame_alloc());
+    for (auto& buffer : _pixelBuffers) {
+        buffer.reset(av_frame_alloc());
+        if (!buffer) {
+            return AVERROR(ENOMEM);
+        }
+    }
     _encoderFrame.reset(av_frame_alloc());
     _parameters.reset(avcodec_parameters_alloc());
-    if (!_context || !_packet || !_pixelBuffer || !_encoderFrame || !_parameters) {
+    if (!_context || !_packet || !_encoderFrame || !_parameters) {
         return AVERROR(ENOMEM);
     }
     AVCodecContext& c = *_context;
     c.width = width;
     c.height = height;
     c.pix_fmt = settings.pixelFormat;
-    c.time_base = AVRational{1, timeScale};
-    c.framerate = av_make_q(timeScale, 100);
+    c.framerate = encoderFrameRate(timeScale);
+    c.time_base = av_inv_q(c.framerate);
+    _timeBase = AVRational{1, timeScale};
     c.sample_aspect_ratio = AVRational{1, 1};
     c.gop_size = options.allowTemporalCompression ? options.maxKeyFrameInterval : 0;
     if (!options.allowFrameReordering) {
@@ -104,15 +130,17 @@ int CompressionSession::open(int width, int height, std::int32_t timeScale, cons
         return AVERROR(ENOMEM);
     }
 
-    _pixelBuffer->format = AV_PIX_FMT_BGRA;
-    _pixelBuffer->width = width;
-    _pixelBuffer->height = height;
-    if ((result = av_frame_get_buffer(_pixelBuffer.get(), 0)) < 0) {
-        return result;
-    }
-
     // The pixel buffer's fourth byte is padding at depth 24, so it must not become alpha.
     const AVPixelFormat source = options.depth == 32 ? AV_PIX_FMT_BGRA : AV_PIX_FMT_BGR0;
+    for (auto& buffer : _pixelBuffers) {
+        buffer->format = source;
+        buffer->width = width;
+        buffer->height = height;
+        if ((result = av_frame_get_buffer(buffer.get(), 0)) < 0) {
+            return result;
+        }
+    }
+
     _scale.reset(sws_alloc_context());
     if (!_scale) {
         return AVERROR(ENOMEM);
@@ -129,19 +157,46 @@ int CompressionSession::open(int width, int height, std::int32_t timeScale, cons
     if ((result = sws_init_context(_scale.get(), nullptr, nullptr)) < 0) {
         return result;
     }
-    _pixelBuffer->format = source;
     _output = std::move(output);
+    _worker = std::make_unique<BackgroundWorker>();
     return 0;
 }
 
 PixelBuffer CompressionSession::pixelBuffer() {
-    return PixelBuffer{_pixelBuffer->data[0], _pixelBuffer->linesize[0], _pixelBuffer->width, _pixelBuffer->height};
+    const AVFrame& buffer = *_pixelBuffers[_filling];
+    return PixelBuffer{buffer.data[0], buffer.linesize[0], buffer.width, buffer.height};
 }
 
 int CompressionSession::encodeFrame(std::int64_t displayTime, std::int64_t displayDuration) {
     if (_flushed) {
         return AVERROR_EOF;
     }
+    const int failure = _worker->wait();
+    deliver();
+    if (failure < 0) {
+        return failure;
+    }
+    const int buffer = _filling;
+    _filling ^= 1;
+    return _worker->post(
+        [this, buffer, displayTime, displayDuration] { return encode(buffer, displayTime, displayDuration); });
+}
+
+int CompressionSession::completeFrames() {
+    int result = _worker->wait();
+    deliver();
+    if (result < 0 || _flushed) {
+        return result;
+    }
+    _flushed = true;
+    if ((result = _worker->post([this] { return flush(); })) == 0) {
+        result = _worker->wait();
+    }
+    deliver();
+    return result;
+}
+
+int CompressionSession::encode(int buffer, std::int64_t displayTime, std::int64_t displayDuration) {
     AVFrame& frame = *_encoderFrame;
     av_frame_unref(&frame);
     const AVPixelFormat format = scaleFormat(_context->pix_fmt);
@@ -157,11 +212,11 @@ int CompressionSession::encodeFrame(std::int64_t displayTime, std::int64_t displ
     if (result < 0) {
         return result;
     }
-    if ((result = sws_scale_frame(_scale.get(), &frame, _pixelBuffer.get())) < 0) {
+    if ((result = sws_scale_frame(_scale.get(), &frame, _pixelBuffers[buffer].get())) < 0) {
         return result;
     }
     frame.format = _context->pix_fmt;
-    frame.pts = displayTime;
+    frame.pts = av_rescale_q(displayTime, _timeBase, _context->time_base);
     frame.quality = _context->global_quality;
     frame.color_range = _context->color_range;
     if ((result = avcodec_send_frame(_context.get(), &frame)) < 0) {
@@ -171,15 +226,9 @@ int CompressionSession::encodeFrame(std::int64_t displayTime, std::int64_t displ
     return drain();
 }
 
-int CompressionSession::completeFrames() {
-    if (!_flushed) {
-        _flushed = true;
-        const int result = avcodec_send_frame(_context.get(), nullptr);
-        if (result < 0) {
-            return result;
-        }
-    }
-    return drain();
+int CompressionSession::flush() {
+    const int result = avcodec_send_frame(_context.get(), nullptr);
+    return result < 0 ? result : drain();
 }
 
 int CompressionSession::drain() {
@@ -196,12 +245,25 @@ int CompressionSession::drain() {
             decodeDuration = _durations.front();
             _durations.pop_front();
         }
-        const AVPacket& packet = *_packet;
-        const EncodedFrame encoded{packet.data,    static_cast<std::size_t>(packet.size),
-                                   packet.pts,     packet.dts == AV_NOPTS_VALUE ? packet.pts : packet.dts,
-                                   decodeDuration, (packet.flags & AV_PKT_FLAG_KEY) != 0};
-        _output(encoded);
-        av_packet_unref(_packet.get());
+        std::unique_ptr<AVPacket, PacketFree> packet(av_packet_alloc());
+        if (!packet) {
+            return AVERROR(ENOMEM);
+        }
+        av_packet_move_ref(packet.get(), _packet.get());
+        av_packet_rescale_ts(packet.get(), _context->time_base, _timeBase);
+        _encoded.push_back(EncodedPacket{std::move(packet), decodeDuration});
+    }
+}
+
+void CompressionSession::deliver() {
+    std::vector<EncodedPacket> encoded;
+    encoded.swap(_encoded);
+    for (const EncodedPacket& item : encoded) {
+        const AVPacket& packet = *item.packet;
+        const EncodedFrame frame{packet.data,         static_cast<std::size_t>(packet.size),
+                                 packet.pts,          packet.dts == AV_NOPTS_VALUE ? packet.pts : packet.dts,
+                                 item.decodeDuration, (packet.flags & AV_PKT_FLAG_KEY) != 0};
+        _output(frame);
     }
 }
 

@@ -2,11 +2,19 @@
 // A compression session on an FFmpeg encoder: frames drawn as BGRA into its pixel buffer
 // are converted to the encoder's pixel format and encoded; every encoded frame goes to
 // the output, in decode order, with its decode duration.
+//
+// The conversion and the encoding run on a thread of their own, so that the caller can
+// fill the next pixel buffer (there are two, used in turn) while the last frame is being
+// encoded. Encoded frames reach the output on the caller's thread, from inside the next
+// encodeFrame or completeFrames; so does the failure of an earlier frame's encoding.
 
 #include "movieWriter.h"
+#include "movieWriterWorker.h"
 
+#include <array>
 #include <deque>
 #include <memory>
+#include <vector>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -19,6 +27,7 @@ namespace bridge::media {
 class CompressionSession {
 public:
     CompressionSession() = default;
+    ~CompressionSession();
     CompressionSession(const CompressionSession&) = delete;
     CompressionSession& operator=(const CompressionSession&) = delete;
 
@@ -32,7 +41,12 @@ public:
     const AVCodecParameters& parameters() const { return *_parameters; }
 
 private:
+    // On the encoding thread.
+    int encode(int buffer, std::int64_t displayTime, std::int64_t displayDuration);
+    int flush();
     int drain();
+    // On the caller's thread, while the encoding thread is idle.
+    void deliver();
 
     struct ContextFree {
         void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
@@ -55,7 +69,9 @@ private:
 
     std::unique_ptr<AVCodecContext, ContextFree> _context;
     std::unique_ptr<SwsContext, ScaleFree> _scale;
-    std::unique_ptr<AVFrame, FrameFree> _pixelBuffer;
+    std::array<std::unique_ptr<AVFrame, FrameFree>, 2> _pixelBuffers;
+    // The pixel buffer the caller fills next.
+    int _filling = 0;
     std::unique_ptr<AVFrame, FrameFree> _encoderFrame;
     // Pictures in the encoder's format come from a pool: the encoder may still hold the
     // previous ones (frame threads), and a fresh allocation per frame costs page faults.
@@ -65,8 +81,19 @@ private:
     // Display durations of the frames sent, in order; the n-th encoded frame in decode
     // order takes the n-th as its decode duration, so the decode times add up exactly.
     std::deque<std::int64_t> _durations;
+    // The session's time scale, and the encoder's time base (one tick per frame, as
+    // encoders that code the frame rate need).
+    AVRational _timeBase{};
+    struct EncodedPacket {
+        std::unique_ptr<AVPacket, PacketFree> packet;
+        std::int64_t decodeDuration;
+    };
+    // Encoded by the encoding thread, not yet handed to the output.
+    std::vector<EncodedPacket> _encoded;
     EncodedFrameOutput _output;
     bool _flushed = false;
+    // Last member: its destructor waits for a running job before the rest goes.
+    std::unique_ptr<BackgroundWorker> _worker;
 };
 
 } // namespace bridge::media
