@@ -3,6 +3,7 @@
 #include "bridgeFailure.h"
 #include "exitCodes.h"
 #include "media/codecList.h"
+#include "media/encoderFrameSizes.h"
 #include "modes.h"
 #include "records.h"
 #include "writeModeRules.h"
@@ -99,7 +100,9 @@ private:
         const int result = _writer->createCompressionSession(
             codecType, options, [this](const media::EncodedFrame& frame) { addEncodedFrame(frame); });
         if (result != 0) {
-            fail(exitCodes::compressionSessionFailed, withResult("failed to create compression session: ", result));
+            const std::string refusal = media::frameSizeRefusal(codecType, _setup.width, _setup.height);
+            fail(exitCodes::compressionSessionFailed, withResult("failed to create compression session: ", result) +
+                                                          (refusal.empty() ? "" : " (" + refusal + ")"));
         }
 
         _channel.sendReply(encode(WriteReply{_section.handle, static_cast<std::uint32_t>(sectionSize)}));
@@ -145,8 +148,7 @@ private:
             fail(exitCodes::mediaCreateFailed, "failed to create media: " + problem);
         }
         const media::SoundDescription description{channels, bits, static_cast<int>(setup.sampleRate),
-                                                  bits == 16 ? media::SampleFormat::signedLittleEndian16
-                                                             : media::SampleFormat::unsigned8};
+                                                  sampleFormatFor(bits)};
         if (const int result = _writer->newSoundTrack(description); result != 0) {
             fail(exitCodes::mediaCreateFailed, withResult("failed to create media: ", result));
         }

@@ -84,12 +84,25 @@ std::string frameSizeProblem(std::int32_t width, std::int32_t height, std::int32
     return {};
 }
 
+media::SampleFormat sampleFormatFor(std::uint16_t bitsPerSample) {
+    switch (bitsPerSample) {
+    case 16:
+        return media::SampleFormat::signedLittleEndian16;
+    case 24:
+        return media::SampleFormat::signedLittleEndian24;
+    case 32:
+        return media::SampleFormat::signedLittleEndian32;
+    default:
+        return media::SampleFormat::unsigned8;
+    }
+}
+
 std::string soundProblem(std::uint16_t channels, std::uint16_t bitsPerSample, std::uint32_t sampleRate) {
     if (channels == 0) {
         return "no channels";
     }
-    if (bitsPerSample != 8 && bitsPerSample != 16) {
-        return std::to_string(bitsPerSample) + " bits per sample, not 8 or 16";
+    if (bitsPerSample != 8 && bitsPerSample != 16 && bitsPerSample != 24 && bitsPerSample != 32) {
+        return std::to_string(bitsPerSample) + " bits per sample, not 8, 16, 24 or 32";
     }
     if (sampleRate == 0 || sampleRate > 65535) {
         return "sample rate " + std::to_string(sampleRate) + " Hz, not 1 to 65535";

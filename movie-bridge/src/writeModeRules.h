@@ -45,7 +45,12 @@ std::uint32_t sampleCountFor(std::uint32_t bytes, std::uint16_t channels, std::u
 // bytes per pixel, and the section size within 32 bits.
 std::string frameSizeProblem(std::int32_t width, std::int32_t height, std::int32_t bytesPerPixel);
 
-// Why a sound track cannot be written (empty when it can).
+// How samples of that depth are stored: 16 bits as signed little-endian ('sowt'), 24 and
+// 32 bits as signed little-endian integers ('in24', 'in32'), anything else as 8-bit
+// unsigned ('raw '). A raw 24- or 32-bit sample could not be read back as what it is.
+media::SampleFormat sampleFormatFor(std::uint16_t bitsPerSample);
+
+// Why a sound track cannot be written (empty when it can): 8, 16, 24 or 32 bits.
 std::string soundProblem(std::uint16_t channels, std::uint16_t bitsPerSample, std::uint32_t sampleRate);
 
 } // namespace bridge

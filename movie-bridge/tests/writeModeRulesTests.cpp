@@ -118,12 +118,21 @@ TEST(WriteSampleCount, DoesNotWrapForChunksAboveHalfAGigabyte) {
     EXPECT_EQ(sampleCountFor(0x40000000u, 2, 16), 0x10000000u);
 }
 
+TEST(WriteSound, StoresEveryDepthAsSamplesOfThatDepth) {
+    EXPECT_EQ(sampleFormatFor(8), media::SampleFormat::unsigned8);
+    EXPECT_EQ(sampleFormatFor(16), media::SampleFormat::signedLittleEndian16);
+    EXPECT_EQ(sampleFormatFor(24), media::SampleFormat::signedLittleEndian24);
+    EXPECT_EQ(sampleFormatFor(32), media::SampleFormat::signedLittleEndian32);
+}
+
 TEST(WriteSound, RefusesDescriptionsNoTrackCanHold) {
     EXPECT_EQ(soundProblem(2, 16, 48000), "");
     EXPECT_EQ(soundProblem(1, 8, 65535), "");
     EXPECT_NE(soundProblem(0, 16, 48000), "");
     EXPECT_NE(soundProblem(2, 0, 48000), "");
-    EXPECT_NE(soundProblem(2, 24, 48000), "");
+    EXPECT_EQ(soundProblem(2, 24, 48000), "");
+    EXPECT_EQ(soundProblem(2, 32, 48000), "");
+    EXPECT_NE(soundProblem(2, 12, 48000), "");
     EXPECT_NE(soundProblem(2, 16, 65536), "");
     EXPECT_NE(soundProblem(2, 16, 0), "");
 }

@@ -54,10 +54,10 @@ public:
         return addResult;
     }
     void finishVideoTrack() override { _calls.push_back("finishVideoTrack"); }
+    static constexpr const char* formatNames[] = {" sowt", " raw", " in24", " in32"};
     int newSoundTrack(const media::SoundDescription& d) override {
         _calls.push_back("newSoundTrack " + std::to_string(d.channelCount) + " " + std::to_string(d.bitsPerSample) +
-                         " " + std::to_string(d.sampleRate) +
-                         (d.format == media::SampleFormat::signedLittleEndian16 ? " sowt" : " raw"));
+                         " " + std::to_string(d.sampleRate) + formatNames[static_cast<int>(d.format)]);
         return 0;
     }
     int addSoundSamples(const std::uint8_t*, std::uint32_t count) override {

@@ -1,5 +1,8 @@
 #include "codecList.h"
 
+#include "encoderTrialCache.h"
+#include "movieWriterTrial.h"
+
 #include <array>
 #include <filesystem>
 #include <fstream>
@@ -107,12 +110,22 @@ bool hardwareEncoderOpens(const AVCodec* codec) {
     context->time_base = AVRational{1, 25};
     context->framerate = AVRational{25, 1};
 
-    const int logLevel = av_log_get_level();
-    av_log_set_level(AV_LOG_QUIET);
     const bool opened = avcodec_open2(context, codec, nullptr) == 0;
-    av_log_set_level(logLevel);
     avcodec_free_context(&context);
     return opened;
+}
+
+// Hardware encoders are tried every time: their device may come and go.
+bool completesMovie(const AVCodec& codec, bool hardware, media::EncoderTrialCache& trials) {
+    if (hardware) {
+        return media::completesOneFrameMovie(codec);
+    }
+    if (const auto known = trials.find(codec.name)) {
+        return *known;
+    }
+    const bool completes = media::completesOneFrameMovie(codec);
+    trials.remember(codec.name, completes);
+    return completes;
 }
 
 } // namespace
@@ -122,6 +135,10 @@ std::optional<std::vector<std::string>> listMovieEncoderNames() {
     if (movMuxer == nullptr) {
         return std::nullopt;
     }
+    // The trials fail loudly by design; what matters is only whether they complete.
+    const int logLevel = av_log_get_level();
+    av_log_set_level(AV_LOG_QUIET);
+    media::EncoderTrialCache trials = media::EncoderTrialCache::load();
     std::vector<std::string> names;
     void* iteration = nullptr;
     while (const AVCodec* codec = av_codec_iterate(&iteration)) {
@@ -138,8 +155,13 @@ std::optional<std::vector<std::string>> listMovieEncoderNames() {
         if (isHardwareEncoder(codec) && !hardwareEncoderOpens(codec)) {
             continue;
         }
+        if (!media::movMuxerTakes(*codec) || !completesMovie(*codec, isHardwareEncoder(codec), trials)) {
+            continue;
+        }
         names.emplace_back(codec->name);
     }
+    av_log_set_level(logLevel);
+    trials.save();
     return names;
 }
 

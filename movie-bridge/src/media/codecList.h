@@ -1,6 +1,6 @@
 #pragma once
-// The codec type names of this build: names of FFmpeg video encoders whose output the MOV
-// muxer stores and that can work on this machine.
+// The codec type names of this build: names of FFmpeg video encoders that complete a MOV
+// movie on this machine, each tried on one small frame the way the writer uses it.
 
 #include <optional>
 #include <string>

@@ -48,11 +48,15 @@ struct CompressionOptions {
     int maxKeyFrameInterval = 24;
     // 32 when the frames carry alpha worth keeping, 24 when the fourth byte is padding.
     int depth = 32;
+    // Encoder threads; 0 lets the encoder use every processor.
+    int threadCount = 0;
 };
 
 enum class SampleFormat {
     signedLittleEndian16, // 'sowt'
     unsigned8,            // 'raw '
+    signedLittleEndian24, // 'in24', little-endian
+    signedLittleEndian32, // 'in32', little-endian
 };
 
 struct SoundDescription {

@@ -38,27 +38,24 @@ struct DictionaryFree {
 
 int describeSound(AVCodecParameters& parameters, const SoundDescription& sound) {
     parameters.codec_type = AVMEDIA_TYPE_AUDIO;
-    parameters.codec_id =
-        sound.format == SampleFormat::signedLittleEndian16 ? AV_CODEC_ID_PCM_S16LE : AV_CODEC_ID_PCM_U8;
+    switch (sound.format) {
+    case SampleFormat::signedLittleEndian16:
+        parameters.codec_id = AV_CODEC_ID_PCM_S16LE;
+        break;
+    case SampleFormat::unsigned8:
+        parameters.codec_id = AV_CODEC_ID_PCM_U8;
+        break;
+    case SampleFormat::signedLittleEndian24:
+        parameters.codec_id = AV_CODEC_ID_PCM_S24LE;
+        break;
+    case SampleFormat::signedLittleEndian32:
+        parameters.codec_id = AV_CODEC_ID_PCM_S32LE;
+        break;
+    }
     parameters.sample_rate = sound.sampleRate;
     parameters.bits_per_coded_sample = sound.bitsPerSample;
     parameters.block_align = sound.channelCount * sound.bitsPerSample / 8;
     av_channel_layout_default(&parameters.ch_layout, sound.channelCount);
-    return 0;
-}
-
-// The type the track's sample description carries: the one the encoder chose where the
-// muxer knows it for that codec (ProRes and DNxHR name their profile in it), else the
-// muxer's own choice (0). HEVC with its parameter sets only in the sample description,
-// as the encoder writes it here, is 'hvc1'.
-unsigned sampleDescriptionType(const AVFormatContext& output, const AVCodecParameters& parameters) {
-    if (parameters.codec_tag != 0 &&
-        av_codec_get_id(output.oformat->codec_tag, parameters.codec_tag) == parameters.codec_id) {
-        return parameters.codec_tag;
-    }
-    if (parameters.codec_id == AV_CODEC_ID_HEVC) {
-        return MKTAG('h', 'v', 'c', '1');
-    }
     return 0;
 }
 
@@ -166,6 +163,17 @@ int describeAllTracks(const MuxPlan& plan, std::vector<std::uint8_t>& bytes) {
 }
 
 } // namespace
+
+unsigned sampleDescriptionType(const AVFormatContext& output, const AVCodecParameters& parameters) {
+    if (parameters.codec_tag != 0 &&
+        av_codec_get_id(output.oformat->codec_tag, parameters.codec_tag) == parameters.codec_id) {
+        return parameters.codec_tag;
+    }
+    if (parameters.codec_id == AV_CODEC_ID_HEVC) {
+        return MKTAG('h', 'v', 'c', '1');
+    }
+    return 0;
+}
 
 int muxMovie(const std::string& path, const MuxPlan& plan, StagingFile& staging) {
     OutputContext output;

@@ -11,6 +11,7 @@
 #include <vector>
 
 struct AVCodecParameters;
+struct AVFormatContext;
 
 namespace bridge::media {
 
@@ -28,6 +29,12 @@ struct MuxPlan {
     // In track order; a staged record's stream number indexes this list.
     std::vector<MuxTrack> tracks;
 };
+
+// The type a video track's sample description carries: the one the encoder chose where
+// the muxer knows it for that codec (ProRes and DNxHR name their profile in it), else the
+// muxer's own choice (0). HEVC with its parameter sets only in the sample description, as
+// the encoder writes it here, is 'hvc1'.
+unsigned sampleDescriptionType(const AVFormatContext& output, const AVCodecParameters& parameters);
 
 int muxMovie(const std::string& path, const MuxPlan& plan, StagingFile& staging);
 

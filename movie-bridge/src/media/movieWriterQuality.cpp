@@ -61,6 +61,13 @@ EncoderSettings encoderSettings(const AVCodec& encoder, std::uint32_t codecQuali
         // 4:2:0 needs even sizes; 4:4:4 takes any.
         settings.pixelFormat = width % 2 == 0 && height % 2 == 0 ? AV_PIX_FMT_YUV420P : AV_PIX_FMT_YUV444P;
         settings.options.emplace_back("crf", x264Crf[level]);
+    } else if (name == "dvvideo") {
+        // The DV rasters this writer offers are the 4:2:2 ones.
+        settings.pixelFormat = AV_PIX_FMT_YUV422P;
+    } else if (name == "libx265") {
+        settings.pixelFormat = leastLossyFormat(encoder, depth);
+        // x265 logs to the standard error on its own unless told otherwise.
+        settings.options.emplace_back("x265-params", "log-level=error");
     } else if (name == "dnxhd") {
         // The DNxHR profiles take any frame size from 256 x 120; the DNxHD ones only a few
         // rasters, each at fixed bit rates.

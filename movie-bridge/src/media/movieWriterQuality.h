@@ -13,7 +13,7 @@
 // png and qtrle are lossless: the level only trades encoding time for file size.
 // Pixel formats: mjpeg 4:2:0 full range; prores_ks 4:2:2 10-bit, 4:4:4 10-bit for 4444
 // (with alpha at depth 32); png RGBA or RGB; qtrle ARGB or RGB; libx264 4:2:0, or 4:4:4 when
-// a side is odd; dnxhd 4:2:2 8-bit, 10-bit for hqx, 4:4:4 10-bit for 444; any other
+// a side is odd; dvvideo 4:2:2; dnxhd 4:2:2 8-bit, 10-bit for hqx, 4:4:4 10-bit for 444; any other
 // encoder the format of its own list that loses least from BGRA.
 
 #include <cstdint>

@@ -1,5 +1,6 @@
 #include "movieWriterSession.h"
 
+#include "encoderFrameSizes.h"
 #include "movieWriterQuality.h"
 
 #include <cmath>
@@ -70,6 +71,9 @@ int CompressionSession::open(int width, int height, std::int32_t timeScale, cons
     if (width <= 0 || height <= 0 || timeScale <= 0) {
         return AVERROR(EINVAL);
     }
+    if (!frameSizeRefusal(encoderName, width, height).empty()) {
+        return AVERROR(EINVAL);
+    }
     const EncoderSettings settings = encoderSettings(*encoder, options.codecQuality, options.depth, width, height);
 
     _context.reset(avcodec_alloc_context3(encoder));
@@ -106,7 +110,7 @@ int CompressionSession::open(int width, int height, std::int32_t timeScale, cons
         c.flags |= AV_CODEC_FLAG_QSCALE;
         c.global_quality = FF_QP2LAMBDA * settings.qscale;
     }
-    c.thread_count = 0;
+    c.thread_count = options.threadCount;
 
     AVDictionary* rawOptions = nullptr;
     for (const auto& [name, value] : settings.options) {

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <unistd.h>
 
 extern "C" {
@@ -35,13 +36,24 @@ std::string directoryOf(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-std::string baseNameOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 int lastError() {
     return AVERROR(errno ? errno : EIO);
+}
+
+// A file without a name in directory, so that nothing can be left behind and no name
+// length is added to the output's. File systems without O_TMPFILE get a short-lived
+// short name instead, removed at once.
+int openNamelessFile(const std::string& directory) {
+    const int fd = ::open(directory.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd >= 0 || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)) {
+        return fd;
+    }
+    std::string name = directory + "/.mhXXXXXX";
+    const int named = mkostemp(name.data(), O_CLOEXEC);
+    if (named >= 0) {
+        unlink(name.c_str());
+    }
+    return named;
 }
 
 } // namespace
@@ -53,12 +65,10 @@ StagingFile::~StagingFile() {
 }
 
 int StagingFile::create(const std::string& outputPath) {
-    std::string name = directoryOf(outputPath) + "/." + baseNameOf(outputPath) + ".staging-XXXXXX";
-    const int fd = mkstemp(name.data());
+    const int fd = openNamelessFile(directoryOf(outputPath));
     if (fd < 0) {
         return lastError();
     }
-    unlink(name.c_str());
     _file = fdopen(fd, "w+b");
     if (!_file) {
         const int result = lastError();

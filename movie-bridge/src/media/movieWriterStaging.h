@@ -1,8 +1,8 @@
 #pragma once
 // The staging file of a movie being written: every encoded frame and sound chunk, in the
-// order they arrive, each as a record (stream, flags, times, size, data). It lives beside
-// the output so that it fills the same disk, and it is unlinked as soon as it is created:
-// whatever ends the process, a crash included, no staging file stays behind.
+// order they arrive, each as a record (stream, flags, times, size, data). It lives in the
+// output's folder so that it fills the same disk, and it has no name there: whatever ends
+// the process, a crash included, no staging file stays behind.
 
 #include <cstdint>
 #include <cstdio>
@@ -27,7 +27,7 @@ public:
     StagingFile& operator=(const StagingFile&) = delete;
     ~StagingFile();
 
-    // Creates the file in the directory of outputPath. Returns 0 or a negative error code.
+    // Creates the file in the folder of outputPath. Returns 0 or a negative error code.
     int create(const std::string& outputPath);
 
     int append(std::uint32_t stream, bool keyFrame, std::int64_t pts, std::int64_t dts, std::int64_t duration,

@@ -1,0 +1,61 @@
+#include "encoderFrameSizes.h"
+
+#include <algorithm>
+#include <span>
+#include <string_view>
+
+namespace bridge::media {
+
+namespace {
+
+// H.263 codes only the CIF family; DV only its broadcast rasters (4:2:2 here, so NTSC and
+// PAL DV50 and DVCPRO HD).
+constexpr FrameSize h263Sizes[] = {{128, 96}, {176, 144}, {352, 288}, {704, 576}, {1408, 1152}};
+constexpr FrameSize dvSizes[] = {{720, 480}, {720, 576}, {960, 720}, {1280, 1080}, {1440, 1080}};
+// The DNxHR profiles take any size from this one up.
+constexpr FrameSize dnxhrMinimum{256, 120};
+
+std::span<const FrameSize> fixedSizes(std::string_view name) {
+    if (name == "h263") {
+        return h263Sizes;
+    }
+    if (name == "dvvideo") {
+        return dvSizes;
+    }
+    return {};
+}
+
+std::string text(FrameSize size) {
+    return std::to_string(size.width) + " x " + std::to_string(size.height);
+}
+
+} // namespace
+
+std::string frameSizeRefusal(const std::string& encoderName, int width, int height) {
+    if (encoderName == "dnxhd") {
+        if (width >= dnxhrMinimum.width && height >= dnxhrMinimum.height) {
+            return {};
+        }
+        return encoderName + " takes frames of at least " + text(dnxhrMinimum) + ", not " + text({width, height});
+    }
+    const auto sizes = fixedSizes(encoderName);
+    if (sizes.empty() || std::any_of(sizes.begin(), sizes.end(),
+                                     [&](FrameSize size) { return size.width == width && size.height == height; })) {
+        return {};
+    }
+    std::string taken;
+    for (const FrameSize size : sizes) {
+        taken += (taken.empty() ? "" : ", ") + text(size);
+    }
+    return encoderName + " takes only frames of " + taken + ", not " + text({width, height});
+}
+
+FrameSize smallestFrameSize(const std::string& encoderName, FrameSize fallback) {
+    if (encoderName == "dnxhd") {
+        return dnxhrMinimum;
+    }
+    const auto sizes = fixedSizes(encoderName);
+    return sizes.empty() ? fallback : sizes.front();
+}
+
+} // namespace bridge::media
