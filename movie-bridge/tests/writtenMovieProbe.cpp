@@ -66,6 +66,7 @@ WrittenMovie probeMovie(const std::string& path) {
         if (track.kind == "audio") {
             const AVCodecParameters& p = *input.context->streams[packet->stream_index]->codecpar;
             track.sampleCount += packet->size / (p.ch_layout.nb_channels * av_get_bits_per_sample(p.codec_id) / 8);
+            track.samples.insert(track.samples.end(), packet->data, packet->data + packet->size);
         }
         av_packet_unref(packet);
     }

@@ -22,6 +22,8 @@ struct WrittenTrack {
     std::vector<std::int64_t> pts;
     std::vector<std::int64_t> durations;
     std::int64_t sampleCount = 0;
+    // Sound tracks: the sample bytes of every packet, in order.
+    std::vector<std::uint8_t> samples;
 };
 
 struct WrittenMovie {

@@ -62,8 +62,10 @@ bool movMuxerTakes(const AVCodec& encoder) {
     }
     stream->codecpar->codec_type = AVMEDIA_TYPE_VIDEO;
     stream->codecpar->codec_id = encoder.id;
-    stream->codecpar->width = trialFrameSize.width;
-    stream->codecpar->height = trialFrameSize.height;
+    // Some sample description types depend on the frame size (DV's on its raster).
+    const FrameSize size = smallestFrameSize(encoder.name, trialFrameSize);
+    stream->codecpar->width = size.width;
+    stream->codecpar->height = size.height;
     stream->time_base = AVRational{1, trialTimeScale};
     return avformat_write_header(&movie.context(), nullptr) >= 0;
 }
