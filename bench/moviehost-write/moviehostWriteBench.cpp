@@ -1,10 +1,10 @@
 // moviehostWriteBench: writes the same synthetic 1920 x 1080 RGBA frames either through
-// moviehost (the host's side, with the write client) or raw into the standard input of a
-// command (the ffmpeg command), so that both encode identical pictures. The pictures are
-// made before the clock starts, in both cases.
+// moviehost (the host's side, with the write client), or raw into a file that the ffmpeg
+// command then reads from a pipe (cat FILE | ffmpeg ...), so that both encode identical
+// pictures. The pictures are made before the clock starts.
 //
 //   moviehostWriteBench --frames N --codec NAME --quality Q --out FILE.mov
-//   moviehostWriteBench --frames N --pipe 'ffmpeg -f rawvideo -pix_fmt rgba -s 1920x1080 -i - ...'
+//   moviehostWriteBench --frames N --raw FILE
 //
 // Prints frames per second, the peak resident memory of the child (MiB) and its processor
 // seconds.
@@ -50,7 +50,7 @@ std::vector<std::uint8_t> makeFrame(int n) {
 }
 
 int usage() {
-    std::fprintf(stderr, "usage: moviehostWriteBench --frames N (--pipe COMMAND | --codec NAME --quality Q --out FILE "
+    std::fprintf(stderr, "usage: moviehostWriteBench --frames N (--raw FILE | --codec NAME --quality Q --out FILE "
                          "[--moviehost PATH])\n");
     return 2;
 }
@@ -69,7 +69,7 @@ void report(int frames, std::chrono::steady_clock::time_point start) {
 int main(int argc, char** argv) {
     int frames = 0;
     int quality = 50;
-    std::string pipeCommand;
+    std::string rawPath;
     std::string codec = "mjpeg";
     std::string out;
     bridge::client::BridgeJobOptions options;
@@ -77,8 +77,8 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string word = argv[i];
         const bool hasValue = i + 1 < argc;
-        if (word == "--pipe" && hasValue) {
-            pipeCommand = argv[++i];
+        if (word == "--raw" && hasValue) {
+            rawPath = argv[++i];
         } else if (word == "--frames" && hasValue) {
             frames = std::atoi(argv[++i]);
         } else if (word == "--quality" && hasValue) {
@@ -93,7 +93,7 @@ int main(int argc, char** argv) {
             return usage();
         }
     }
-    if (frames <= 0 || (pipeCommand.empty() && out.empty())) {
+    if (frames <= 0 || (rawPath.empty() && out.empty())) {
         return usage();
     }
     std::vector<std::vector<std::uint8_t>> pictures;
@@ -101,23 +101,17 @@ int main(int argc, char** argv) {
         pictures.push_back(makeFrame(n));
     }
 
-    if (!pipeCommand.empty()) {
-        const auto start = std::chrono::steady_clock::now();
-        std::FILE* command = popen(pipeCommand.c_str(), "w");
-        if (!command) {
-            std::perror("moviehostWriteBench: cannot start the command");
-            return 1;
-        }
-        bool written = true;
+    if (!rawPath.empty()) {
+        std::FILE* raw = std::fopen(rawPath.c_str(), "wb");
+        bool written = raw != nullptr;
         for (int n = 0; n < frames && written; ++n) {
             const auto& picture = pictures[n % distinctFrames];
-            written = std::fwrite(picture.data(), picture.size(), 1, command) == 1;
+            written = std::fwrite(picture.data(), picture.size(), 1, raw) == 1;
         }
-        if (pclose(command) != 0 || !written) {
-            std::fprintf(stderr, "moviehostWriteBench: the command failed\n");
+        if (!raw || std::fclose(raw) != 0 || !written) {
+            std::perror("moviehostWriteBench: cannot write the raw frames");
             return 1;
         }
-        report(frames, start);
         return 0;
     }
 

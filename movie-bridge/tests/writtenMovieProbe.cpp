@@ -1,5 +1,7 @@
 #include "writtenMovieProbe.h"
 
+#include "media/movBoxes.h"
+
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -81,11 +83,7 @@ std::optional<double> gamaAtom(const std::string& path) {
     if (at == std::string::npos || at + 8 > bytes.size()) {
         return std::nullopt;
     }
-    std::uint32_t value = 0;
-    for (int i = 0; i < 4; ++i) {
-        value = value << 8 | static_cast<std::uint8_t>(bytes[at + 4 + i]);
-    }
-    return value / 65536.0;
+    return media::readBig32(reinterpret_cast<const std::uint8_t*>(bytes.data()) + at + 4) / 65536.0;
 }
 
 std::vector<std::vector<std::uint8_t>> decodeRgba(const std::string& path) {

@@ -1,5 +1,7 @@
 #include "movieReaderMovieHeader.h"
 
+#include "movBoxes.h"
+
 #include <algorithm>
 #include <array>
 #include <fstream>
@@ -8,54 +10,28 @@ namespace bridge::media {
 
 namespace {
 
-constexpr std::uint64_t atomHeaderSize = 8;
-
-std::uint64_t bigEndian(const std::uint8_t* p, int bytes) {
-    std::uint64_t value = 0;
-    for (int i = 0; i < bytes; ++i) {
-        value = (value << 8) | p[i];
-    }
-    return value;
-}
-
 struct Atom {
     std::uint64_t bodyStart;
     std::uint64_t end;
 };
 
-constexpr std::uint32_t fourCc(const char (&code)[5]) {
-    return (std::uint32_t(std::uint8_t(code[0])) << 24) | (std::uint32_t(std::uint8_t(code[1])) << 16) |
-           (std::uint32_t(std::uint8_t(code[2])) << 8) | std::uint32_t(std::uint8_t(code[3]));
-}
-
 // Finds the first atom of a type between two offsets; sizes that run past the limit end the search.
 std::optional<Atom> findAtom(std::ifstream& file, std::uint64_t from, std::uint64_t limit, std::uint32_t type) {
     std::uint64_t at = from;
-    while (at + atomHeaderSize <= limit) {
-        std::array<std::uint8_t, 16> header{};
+    while (at < limit) {
+        std::array<std::uint8_t, largestBoxHeader> header{};
         file.seekg(static_cast<std::streamoff>(at));
-        if (!file.read(reinterpret_cast<char*>(header.data()), atomHeaderSize)) {
+        file.read(reinterpret_cast<char*>(header.data()), header.size());
+        const auto got = static_cast<std::size_t>(file.gcount());
+        file.clear();
+        const auto atom = parseBoxHeader(header.data(), got, at, limit);
+        if (!atom) {
             return std::nullopt;
         }
-        std::uint64_t size = bigEndian(header.data(), 4);
-        const auto atomType = static_cast<std::uint32_t>(bigEndian(header.data() + 4, 4));
-        std::uint64_t bodyStart = at + atomHeaderSize;
-        if (size == 1) {
-            if (!file.read(reinterpret_cast<char*>(header.data() + 8), 8)) {
-                return std::nullopt;
-            }
-            size = bigEndian(header.data() + 8, 8);
-            bodyStart += 8;
-        } else if (size == 0) {
-            size = limit - at;
+        if (atom->type == type) {
+            return Atom{atom->bodyStart(), atom->end()};
         }
-        if (size < bodyStart - at || size > limit - at) {
-            return std::nullopt;
-        }
-        if (atomType == type) {
-            return Atom{bodyStart, at + size};
-        }
-        at += size;
+        at = atom->end();
     }
     return std::nullopt;
 }
@@ -69,11 +45,11 @@ std::optional<MovieHeader> readMovieHeader(const std::string& path) {
     }
     file.seekg(0, std::ios::end);
     const auto fileSize = static_cast<std::uint64_t>(file.tellg());
-    const auto moov = findAtom(file, 0, fileSize, fourCc("moov"));
+    const auto moov = findAtom(file, 0, fileSize, fourcc("moov"));
     if (!moov) {
         return std::nullopt;
     }
-    const auto mvhd = findAtom(file, moov->bodyStart, moov->end, fourCc("mvhd"));
+    const auto mvhd = findAtom(file, moov->bodyStart, moov->end, fourcc("mvhd"));
     if (!mvhd) {
         return std::nullopt;
     }
@@ -90,11 +66,11 @@ std::optional<MovieHeader> readMovieHeader(const std::string& path) {
         if (available < 32) {
             return std::nullopt;
         }
-        header.timeScale = static_cast<std::uint32_t>(bigEndian(body.data() + 20, 4));
-        header.duration = bigEndian(body.data() + 24, 8);
+        header.timeScale = readBig32(body.data() + 20);
+        header.duration = readBig64(body.data() + 24);
     } else {
-        header.timeScale = static_cast<std::uint32_t>(bigEndian(body.data() + 12, 4));
-        header.duration = bigEndian(body.data() + 16, 4);
+        header.timeScale = readBig32(body.data() + 12);
+        header.duration = readBig32(body.data() + 16);
     }
     if (header.timeScale == 0) {
         return std::nullopt;

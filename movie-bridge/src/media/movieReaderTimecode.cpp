@@ -1,5 +1,7 @@
 #include "movieReaderTimecode.h"
 
+#include "movBoxes.h"
+
 #include <charconv>
 #include <cstdlib>
 
@@ -8,8 +10,7 @@ namespace bridge::media {
 namespace {
 
 std::int32_t bigEndian32(const std::uint8_t* p) {
-    return static_cast<std::int32_t>((std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) |
-                                     (std::uint32_t{p[2]} << 8) | std::uint32_t{p[3]});
+    return static_cast<std::int32_t>(readBig32(p));
 }
 
 bool isDropFrame(const TimecodeDefinition& definition) {

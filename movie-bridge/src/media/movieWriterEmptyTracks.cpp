@@ -1,5 +1,7 @@
 #include "movieWriterEmptyTracks.h"
 
+#include "movBoxes.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
@@ -16,59 +18,6 @@ namespace bridge::media {
 
 namespace {
 
-constexpr std::uint32_t fourcc(const char (&t)[5]) {
-    return std::uint32_t(std::uint8_t(t[0])) << 24 | std::uint32_t(std::uint8_t(t[1])) << 16 |
-           std::uint32_t(std::uint8_t(t[2])) << 8 | std::uint8_t(t[3]);
-}
-
-std::uint32_t readBig32(const std::uint8_t* p) {
-    return std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 | p[3];
-}
-
-std::uint64_t readBig64(const std::uint8_t* p) {
-    return std::uint64_t(readBig32(p)) << 32 | readBig32(p + 4);
-}
-
-void writeBig32(std::uint8_t* p, std::uint32_t v) {
-    p[0] = std::uint8_t(v >> 24);
-    p[1] = std::uint8_t(v >> 16);
-    p[2] = std::uint8_t(v >> 8);
-    p[3] = std::uint8_t(v);
-}
-
-struct Box {
-    std::uint64_t offset = 0;
-    std::uint64_t size = 0;
-    std::uint32_t type = 0;
-    std::uint32_t headerSize = 8;
-};
-
-// The boxes lying in bytes [begin, end) of data; nullopt when a size does not fit.
-std::optional<std::vector<Box>> boxesIn(const std::uint8_t* data, std::uint64_t begin, std::uint64_t end) {
-    std::vector<Box> boxes;
-    for (std::uint64_t at = begin; at < end;) {
-        if (end - at < 8) {
-            return std::nullopt;
-        }
-        Box box{at, readBig32(data + at), readBig32(data + at + 4), 8};
-        if (box.size == 1) {
-            if (end - at < 16) {
-                return std::nullopt;
-            }
-            box.size = readBig64(data + at + 8);
-            box.headerSize = 16;
-        } else if (box.size == 0) {
-            box.size = end - at;
-        }
-        if (box.size < box.headerSize || box.size > end - at) {
-            return std::nullopt;
-        }
-        boxes.push_back(box);
-        at += box.size;
-    }
-    return boxes;
-}
-
 // The track ID from a 'trak' box's 'tkhd', 0 when there is none.
 std::uint32_t trackIdOf(const std::uint8_t* data, const Box& trak) {
     const auto children = boxesIn(data, trak.offset + trak.headerSize, trak.offset + trak.size);
@@ -76,7 +25,7 @@ std::uint32_t trackIdOf(const std::uint8_t* data, const Box& trak) {
         return 0;
     }
     for (const Box& child : *children) {
-        const std::uint64_t body = child.offset + child.headerSize;
+        const std::uint64_t body = child.bodyStart();
         if (child.type == fourcc("tkhd") && child.size >= child.headerSize + 24) {
             const bool version1 = data[body] == 1;
             const std::uint64_t idAt = body + 4 + (version1 ? 16 : 8);
@@ -129,27 +78,19 @@ int readLastBox(int fd, Box& last, std::vector<std::uint8_t>& bytes) {
         return AVERROR(errno);
     }
     const auto fileSize = static_cast<std::uint64_t>(status.st_size);
-    std::uint8_t header[16];
+    std::uint8_t header[largestBoxHeader];
     for (std::uint64_t at = 0; at < fileSize;) {
-        if (fileSize - at < 8) {
-            return AVERROR_INVALIDDATA;
-        }
-        int result = readAll(fd, header, std::min<std::uint64_t>(16, fileSize - at), at);
+        const std::uint64_t available = std::min<std::uint64_t>(largestBoxHeader, fileSize - at);
+        const int result = readAll(fd, header, available, at);
         if (result < 0) {
             return result;
         }
-        Box box{at, readBig32(header), readBig32(header + 4), 8};
-        if (box.size == 1) {
-            box.size = readBig64(header + 8);
-            box.headerSize = 16;
-        } else if (box.size == 0) {
-            box.size = fileSize - at;
-        }
-        if (box.size < box.headerSize || box.size > fileSize - at) {
+        const auto box = parseBoxHeader(header, static_cast<std::size_t>(available), at, fileSize);
+        if (!box) {
             return AVERROR_INVALIDDATA;
         }
-        last = box;
-        at += box.size;
+        last = *box;
+        at = box->end();
     }
     bytes.resize(last.size);
     return readAll(fd, bytes.data(), last.size, last.offset);
