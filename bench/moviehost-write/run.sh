@@ -4,7 +4,8 @@
 # same encoder at the same setting, the same encoder pixel format and default (automatic)
 # threads on both sides. The two sides run in turn, A B A B ..., ROUNDS times (at least 3),
 # so that the load of a shared machine falls on both alike; printed are the medians, the
-# median of the per-round ratios, the peak memory of each side and the output sizes.
+# median of the per-round ratios, the peak memory and processor time of each side and the
+# output sizes (the same encoder at the same setting must give sizes within 1 %).
 set -euo pipefail
 bench=${KR_BENCH_BIN_DIR:?}/moviehostWriteBench
 rounds=${KR_WRITE_BENCH_ROUNDS:-3}
@@ -24,17 +25,19 @@ for entry in "${cases[@]}"; do
     read -r codec frames quality ffopts <<<"$entry"
     "$bench" --frames "$frames" --raw "$work/raw"
     cat "$work/raw" >/dev/null
-    ours=() theirs=() ratios=() ourPeaks=() theirPeaks=()
+    ours=() theirs=() ratios=() ourPeaks=() theirPeaks=() ourCpu=() theirCpu=()
     for ((round = 0; round < rounds; ++round)); do
-        read -r rate peak _ < <("$bench" --frames "$frames" --codec "$codec" --quality "$quality" \
+        read -r rate peak cpu < <("$bench" --frames "$frames" --codec "$codec" --quality "$quality" \
             --moviehost "$KR_BIN_DIR/moviehost" --out "$work/moviehost.mov")
         ours+=("$rate")
         ourPeaks+=("$peak")
+        ourCpu+=("$cpu")
         # shellcheck disable=SC2086
-        read -r seconds kib < <({ /usr/bin/time -f '%e %M' bash -c "cat '$work/raw' | ffmpeg -nostdin -v error \
+        read -r seconds kib user sys < <({ /usr/bin/time -f '%e %M %U %S' bash -c "cat '$work/raw' | ffmpeg -nostdin -v error \
             -f rawvideo -pix_fmt rgba -s 1920x1080 -r 24 -i - $ffopts -y '$work/ffmpeg.mov'" ; } 2>&1 | tail -1)
         theirRate=$(awk -v f="$frames" -v s="$seconds" 'BEGIN { printf "%.2f", f / s }')
         theirs+=("$theirRate")
+        theirCpu+=("$(awk -v u="$user" -v s="$sys" 'BEGIN { printf "%.2f", u + s }')")
         theirPeaks+=("$(awk -v k="$kib" 'BEGIN { printf "%.1f", k / 1024 }')")
         ratios+=("$(awk -v a="$rate" -v b="$theirRate" 'BEGIN { printf "%.3f", a / b }')")
     done
@@ -44,6 +47,8 @@ for entry in "${cases[@]}"; do
         "$codec" "$frames" "$rounds" "$(printf '%s\n' "${ours[@]}" | median)" "$(printf '%s\n' "${ourPeaks[@]}" | median)" \
         "$(printf '%s\n' "${theirs[@]}" | median)" "$(printf '%s\n' "${theirPeaks[@]}" | median)" \
         "$(printf '%s\n' "${ratios[@]}" | median)"
+    printf '%-10s   processor seconds (median): moviehost %s   ffmpeg %s\n' "$codec" \
+        "$(printf '%s\n' "${ourCpu[@]}" | median)" "$(printf '%s\n' "${theirCpu[@]}" | median)"
     printf '%-10s   rounds: moviehost %s   ffmpeg %s   sizes: moviehost %s bytes, ffmpeg %s bytes (%s %%)\n' "$codec" \
         "${ours[*]}" "${theirs[*]}" "$ourSize" "$theirSize" \
         "$(awk -v a="$ourSize" -v b="$theirSize" 'BEGIN { printf "%+.2f", (a - b) * 100 / b }')"
