@@ -126,11 +126,13 @@ bool completesMovie(const AVCodec& codec, bool hardware, media::EncoderTrialCach
     if (hardware) {
         return media::completesOneFrameMovie(codec);
     }
-    if (const auto known = trials.find(codec.name)) {
-        return *known;
+    if (trials.completed(codec.name)) {
+        return true;
     }
     const bool completes = media::completesOneFrameMovie(codec);
-    trials.remember(codec.name, completes);
+    if (completes) {
+        trials.rememberCompleted(codec.name);
+    }
     return completes;
 }
 

@@ -52,24 +52,16 @@ EncoderTrialCache EncoderTrialCache::load() {
     if (folder.empty() || key.empty()) {
         return cache;
     }
-    cache._path = (folder / ("encoder-trials-" + key)).string();
+    cache._path = (folder / ("completed-encoder-trials-" + key)).string();
     std::ifstream file(cache._path);
-    std::string name;
-    int completes = 0;
-    while (file >> name >> completes) {
-        cache._verdicts[name] = completes != 0;
+    for (std::string name; file >> name;) {
+        cache._completed.insert(name);
     }
     return cache;
 }
 
-std::optional<bool> EncoderTrialCache::find(const std::string& encoderName) const {
-    const auto found = _verdicts.find(encoderName);
-    return found == _verdicts.end() ? std::nullopt : std::optional<bool>(found->second);
-}
-
-void EncoderTrialCache::remember(const std::string& encoderName, bool completes) {
-    _verdicts[encoderName] = completes;
-    _changed = true;
+void EncoderTrialCache::rememberCompleted(const std::string& encoderName) {
+    _changed = _completed.insert(encoderName).second || _changed;
 }
 
 void EncoderTrialCache::save() const {
@@ -81,8 +73,8 @@ void EncoderTrialCache::save() const {
     const std::string partial = _path + "." + std::to_string(getpid());
     {
         std::ofstream file(partial, std::ios::trunc);
-        for (const auto& [name, completes] : _verdicts) {
-            file << name << ' ' << (completes ? 1 : 0) << '\n';
+        for (const std::string& name : _completed) {
+            file << name << '\n';
         }
         if (!file.flush()) {
             std::filesystem::remove(partial, error);
