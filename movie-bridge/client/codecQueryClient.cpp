@@ -29,13 +29,15 @@ std::vector<std::string> queryCodecs(const std::string& jobFile, const BridgeJob
         if (job.process().hasEnded()) {
             const int code = job.waitForExit();
             throw BridgeError("moviehost codec query failed with exit code " + std::to_string(code) + ": " +
-                              job.standardError());
+                                  job.standardError(),
+                              code, moviehostFailureText(job.standardError()));
         }
         throw;
     }
     if (const int code = job.waitForExit(); code != 0) {
         throw BridgeError("moviehost codec query ended with exit code " + std::to_string(code) + ": " +
-                          job.standardError());
+                              job.standardError(),
+                          code, moviehostFailureText(job.standardError()));
     }
     return parseCodecListText(text);
 }

@@ -33,7 +33,7 @@ MovieReadClient::MovieReadClient(const std::string& moviePath, const BridgeJobOp
     : _moviePath(moviePath), _job("r", moviePath, options) {
     try {
         _reply = decodeReadReply(_job.receive<ReadReply::size>());
-        _section.emplace(_job.mapSection(_reply.sectionHandle, _reply.sectionSize));
+        _section = std::make_shared<MappedSection>(_job.mapSection(_reply.sectionHandle, _reply.sectionSize));
     } catch (const BridgeError& error) {
         fail(error.what());
     }
@@ -59,14 +59,19 @@ void MovieReadClient::fail(const std::string& what) {
     _closed = true;
     std::string text = "cannot read movie \"" + _moviePath + "\"";
     if (_job.process().hasEnded()) {
+        std::optional<int> code;
         try {
-            text += ": moviehost ended with exit code " + std::to_string(_job.waitForExit());
+            code = _job.waitForExit();
+            text += ": moviehost ended with exit code " + std::to_string(*code);
         } catch (const BridgeError&) {
             text += ": " + what;
         }
         const std::string& errors = _job.standardError();
         if (!errors.empty()) {
             text += ": " + errors;
+        }
+        if (code) {
+            throw BridgeError(text, *code, moviehostFailureText(errors));
         }
     } else {
         text += ": " + what;

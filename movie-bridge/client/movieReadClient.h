@@ -12,7 +12,7 @@
 
 #include <cstdint>
 #include <functional>
-#include <optional>
+#include <memory>
 #include <string>
 
 namespace bridge::client {
@@ -45,8 +45,13 @@ public:
     const ReadReply& reply() const { return _reply; }
     // The two lines moviehost printed on opening ("timecode: ...", "w ..., h ...").
     std::string diagnostics() { return _job.process().standardOutput(); }
+    // What moviehost wrote to standard error so far (its failure text, after a failure).
+    std::string standardError() { return _job.standardError(); }
     // The moviehost process serving this job (for measurements such as its memory).
     pid_t moviehostPid() { return _job.process().pid(); }
+    // The mapped section the frames are drawn into. A holder keeps the mapping (and the last
+    // frame in it) after the job has ended and this client has gone.
+    std::shared_ptr<const MappedSection> section() const { return _section; }
 
     // Asks for one frame. The request is sent as given, so a host may also address frames
     // by the bridge's own rule (past the end or negative: the last frame).
@@ -64,7 +69,7 @@ private:
     std::string _moviePath;
     BridgeJob _job;
     ReadReply _reply;
-    std::optional<MappedSection> _section;
+    std::shared_ptr<MappedSection> _section;
     bool _closed = false;
 };
 

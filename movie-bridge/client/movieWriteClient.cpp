@@ -55,8 +55,10 @@ template <typename Step> void MovieWriteClient::step(const char* what, Step&& ru
 
 void MovieWriteClient::failWithExitCode(const char* what) {
     const int code = _job.waitForExit();
+    const std::string text = failureText(_moviePath);
     throw BridgeError("moviehost failed to write '" + _moviePath + "' (" + what + ") with exit code " +
-                      std::to_string(code) + ": " + failureText(_moviePath));
+                          std::to_string(code) + ": " + text,
+                      code, text);
 }
 
 void MovieWriteClient::sendFrame() {

@@ -1,0 +1,15 @@
+#pragma once
+// Where the module finds the moviehost program it starts for each job.
+
+#include "bridgeJob.h"
+
+#include <optional>
+#include <string>
+
+namespace bridge::python {
+
+// The given program, else the moviehost installed beside the module (the same relative path
+// in the build tree and in an installed prefix), else the first moviehost on PATH.
+client::BridgeJobOptions jobOptions(const std::optional<std::string>& moviehost);
+
+} // namespace bridge::python
