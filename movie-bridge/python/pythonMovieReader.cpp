@@ -5,6 +5,11 @@
 #include "pythonFramePixels.h"
 #include "pythonGil.h"
 
+#include <pybind11/stl.h>
+#include <pybind11/stl/filesystem.h>
+
+#include <filesystem>
+
 namespace py = pybind11;
 
 namespace bridge::python {
@@ -203,8 +208,10 @@ Reading releases the GIL while it waits for moviehost, so threads can read sever
 once; one reader serves one read at a time. Failures raise MoviehostError with moviehost's exit
 code and text; after one the reader is closed.
 )doc")
-        .def(py::init<std::string, std::optional<std::string>>(), py::arg("path"), py::kw_only(),
-             py::arg("moviehost") = py::none(),
+        .def(py::init([](const std::filesystem::path& path, const std::optional<std::string>& moviehost) {
+                 return std::make_unique<MovieReader>(path.string(), moviehost);
+             }),
+             py::arg("path"), py::kw_only(), py::arg("moviehost") = py::none(),
              "Starts moviehost on the movie at path. moviehost: the program to run (default: the one installed "
              "beside this module, else the first on PATH).")
         .def_property_readonly("path", &MovieReader::path, "The movie's path.")

@@ -5,6 +5,11 @@
 #include "pythonFramePixels.h"
 #include "pythonGil.h"
 
+#include <pybind11/stl.h>
+#include <pybind11/stl/filesystem.h>
+
+#include <filesystem>
+
 namespace py = pybind11;
 
 namespace bridge::python {
@@ -149,8 +154,12 @@ block through an exception also completes what was written. After a failure movi
 its failure text in the file instead of a movie, and the writer is closed. The GIL is released
 while the writer waits for moviehost.
 )doc")
-        .def(py::init<std::string, std::int32_t, std::int32_t, double, std::string, std::int32_t, bool,
-                      std::optional<std::string>>(),
+        .def(py::init([](const std::filesystem::path& path, std::int32_t width, std::int32_t height, double fps,
+                         const std::string& codec, std::int32_t quality, bool alpha,
+                         const std::optional<std::string>& moviehost) {
+                 return std::make_unique<MovieWriter>(path.string(), width, height, fps, codec, quality, alpha,
+                                                      moviehost);
+             }),
              py::arg("path"), py::arg("width"), py::arg("height"), py::arg("fps"), py::arg("codec") = "mjpeg",
              py::arg("quality") = 50, py::arg("alpha") = false, py::kw_only(), py::arg("moviehost") = py::none(),
              "Starts moviehost writing a new movie at path (an existing file is replaced).")
