@@ -98,6 +98,9 @@ void MovieWriter::write(const py::array& picture) {
 }
 
 void MovieWriter::addSound(const py::buffer& samples, std::uint32_t rate, std::uint32_t channels, std::uint32_t bits) {
+    if (channels == 0) {
+        throw py::value_error("a sound track of '" + _path + "' needs at least one channel");
+    }
     const py::buffer_info info = samples.request();
     py::ssize_t expected = info.itemsize;
     for (py::ssize_t i = info.ndim - 1; i >= 0; --i) {
