@@ -15,6 +15,8 @@ packages=(
     xvfb xauth libx11-dev libgl-dev libglx-dev libgl1-mesa-dri libxrandr-dev mesa-utils
     # peers of the XML check's benchmark, and the fuzzing toolchain
     libexpat1-dev libxml2-utils clang libclang-rt-14-dev
+    # the Python module (Debian's interpreter and its packages), its tests, and PyAV for its benchmark
+    python3-dev pybind11-dev python3-numpy python3-pytest python3-av
     # benchmark drivers
     hyperfine time
 )
