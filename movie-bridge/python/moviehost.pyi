@@ -1,5 +1,6 @@
 """Movies read into NumPy arrays straight from moviehost's shared section, and written from them."""
 
+import os
 from types import TracebackType
 from typing import Iterator, NamedTuple, overload
 
@@ -38,7 +39,7 @@ class MovieReader:
     frame with .copy(). reader[a:b:c] copies its frames into a new (n, height, width, 4) array.
     """
 
-    def __init__(self, path: str, *, moviehost: str | None = None) -> None: ...
+    def __init__(self, path: str | os.PathLike[str], *, moviehost: str | None = None) -> None: ...
     @property
     def path(self) -> str: ...
     @property
@@ -80,7 +81,7 @@ class MovieWriter:
 
     def __init__(
         self,
-        path: str,
+        path: str | os.PathLike[str],
         width: int,
         height: int,
         fps: float,
