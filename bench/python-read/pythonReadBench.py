@@ -108,8 +108,8 @@ def compare(rounds, movies):
             compared = "" if method == "moviehost" else f"   moviehost x{ratio:.2f} (median of paired rounds)"
             print(f"{name:<10} {method:<9} {statistics.median(rates):7.1f} frames/s  "
                   f"peak {statistics.median(peaks):5.0f} MiB  cpu {statistics.median(cpus):6.2f} s{compared}")
-    print(f"{rounds} rounds, methods alternated; load average {' '.join(os.getloadavg().__repr__()[1:-1].split(', '))} "
-          f"on {os.cpu_count()} cores")
+    load = " ".join(f"{x:.2f}" for x in os.getloadavg())
+    print(f"{rounds} rounds, methods alternated; load average {load} on {os.cpu_count()} cores")
 
 
 if __name__ == "__main__":
