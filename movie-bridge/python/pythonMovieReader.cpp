@@ -69,7 +69,7 @@ std::uint32_t MovieReader::frameIndex(std::int64_t index) const {
     return static_cast<std::uint32_t>(resolved);
 }
 
-const std::uint8_t* MovieReader::drawUnlocked(std::uint32_t index) {
+const std::uint8_t* MovieReader::drawInSection(std::uint32_t index) {
     if (!_client) {
         raiseClosed("movie reader", _path);
     }
@@ -101,7 +101,7 @@ py::array MovieReader::frame(std::int64_t index) {
     {
         py::gil_scoped_release release;
         std::lock_guard lock(_job);
-        pixels = drawUnlocked(resolved);
+        pixels = drawInSection(resolved);
     }
     return viewOfSection(pixels);
 }
@@ -126,7 +126,7 @@ py::array MovieReader::frames(const py::slice& selection) {
         }
         for (py::ssize_t i = 0; i < length; ++i) {
             const auto index = static_cast<std::uint32_t>(start + i * step);
-            copyFrameTopFirst(drawUnlocked(index), _reply.width, _reply.height, target + i * frameBytes);
+            copyFrameTopFirst(drawInSection(index), _reply.width, _reply.height, target + i * frameBytes);
         }
     }
     return copies;
@@ -161,7 +161,7 @@ py::object MovieReader::timecode(std::int64_t index) {
         if (const auto known = _headers.find(resolved); known != _headers.end()) {
             header = known->second;
         } else {
-            drawUnlocked(resolved);
+            drawInSection(resolved);
             header = _headers[resolved];
         }
     }

@@ -47,7 +47,7 @@ private:
     std::uint32_t frameIndex(std::int64_t index) const;
     // Draws one frame into the section and returns its pixels there (bottom row first). Runs
     // with the GIL released and the reader's lock held.
-    const std::uint8_t* drawUnlocked(std::uint32_t index);
+    const std::uint8_t* drawInSection(std::uint32_t index);
     pybind11::array viewOfSection(const std::uint8_t* pixels);
 
     std::string _path;

@@ -50,7 +50,7 @@ MovieWriter::~MovieWriter() {
         }
         try {
             _client->finish();
-        } catch (const client::BridgeError&) {
+        } catch (const std::exception&) {
             // A caller who wants to know closes the writer.
         }
         _client.reset();
