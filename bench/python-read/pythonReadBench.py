@@ -9,6 +9,7 @@ numpy.frombuffer.
 Every method hands each frame over as a (height, width, 4) uint8 BGRA array, top row first, and the
 consumer touches one byte of every 64 of it, so all do the same work with the pixels. Peak memory is
 the reading process's, plus moviehost's or ffmpeg's. cpu-s is the processor time of both.
+KR_BENCH_MOVIEHOST names another moviehost program, to compare builds.
 """
 
 import os
@@ -46,7 +47,7 @@ def processor_seconds():
 def read_moviehost(path):
     import moviehost
 
-    with moviehost.MovieReader(path) as reader:
+    with moviehost.MovieReader(path, moviehost=os.environ.get("KR_BENCH_MOVIEHOST")) as reader:
         for frame in reader:
             touch(frame)
         frames = len(reader)
