@@ -99,6 +99,10 @@ struct MovieReader::Engine {
     // Where decoding stands: the samples after `position` come next without a seek, as long
     // as no key frame lies between. Empty when the decoder must seek first.
     std::optional<std::ptrdiff_t> position;
+    // The key frame decoding started from. Pictures of samples before it that come out after
+    // it (the leading pictures of an open group of pictures) lack their references, and are
+    // not taken for those samples.
+    std::size_t decodedFrom = 0;
     bool draining = false;
     // A packet read but not yet taken by the decoder.
     bool packetPending = false;
@@ -124,7 +128,7 @@ struct MovieReader::Engine {
     const AVFrame* frameFor(std::size_t index);
     const AVFrame* takeDecodedAhead(std::size_t index);
     void startDecodingAhead(std::size_t index);
-    bool seekTo(std::size_t index);
+    bool seekTo(std::size_t index, std::size_t keysBack);
     const AVFrame* decodeUntil(std::size_t index, bool keepInCache);
     std::optional<std::size_t> receivePicture(AVFrame* into);
     bool feedDecoder();
@@ -395,13 +399,23 @@ const AVFrame* MovieReader::Engine::frameFor(std::size_t index) {
     // Decoding on reaches the same picture as a seek when no key frame lies between, and
     // costs nothing for the next frame.
     if (position && wanted > *position && static_cast<std::ptrdiff_t>(keyFrameSampleFor(index)) <= *position + 1) {
-        return decodeUntil(index, false);
+        if (const AVFrame* frame = decodeUntil(index, false)) {
+            return frame;
+        }
     }
-    if (!seekTo(index)) {
-        return nullptr;
+    // Keep the pictures decoded on the way, so that reading backwards finds them. A decoder
+    // may drop pictures that follow a key frame of an open group of pictures when it starts
+    // there (their memory operations name pictures of the group before); the group before
+    // gives them.
+    for (std::size_t keysBack = 0; keysBack < 2; ++keysBack) {
+        if (!seekTo(index, keysBack)) {
+            return nullptr;
+        }
+        if (const AVFrame* frame = decodeUntil(index, true)) {
+            return frame;
+        }
     }
-    // Keep the pictures decoded on the way, so that reading backwards finds them.
-    return decodeUntil(index, true);
+    return nullptr;
 }
 
 const AVFrame* MovieReader::Engine::takeDecodedAhead(std::size_t index) {
@@ -434,8 +448,11 @@ void MovieReader::Engine::startDecodingAhead(std::size_t index) {
     decodeAhead.start([this] { aheadIndex = receivePicture(ahead.get()); });
 }
 
-bool MovieReader::Engine::seekTo(std::size_t index) {
-    const std::size_t keySample = keyFrameSampleFor(index);
+bool MovieReader::Engine::seekTo(std::size_t index, std::size_t keysBack) {
+    std::size_t keySample = keyFrameSampleFor(index);
+    for (std::size_t back = 0; back < keysBack && keySample > 0; ++back) {
+        keySample = keyFrameSampleFor(keySample - 1);
+    }
     const std::int64_t pts = samples[keySample].pts;
     position.reset();
     // The demuxer finds the key frame by its presentation time; seeking to an earlier time
@@ -453,6 +470,7 @@ bool MovieReader::Engine::seekTo(std::size_t index) {
     packetPending = false;
     draining = false;
     position = static_cast<std::ptrdiff_t>(keySample) - 1;
+    decodedFrom = keySample;
     return true;
 }
 
@@ -503,7 +521,7 @@ std::optional<std::size_t> MovieReader::Engine::receivePicture(AVFrame* into) {
             }
             continue;
         }
-        if (const auto sample = sampleOfPts(presentationTime(*into))) {
+        if (const auto sample = sampleOfPts(presentationTime(*into)); sample && *sample >= decodedFrom) {
             position = static_cast<std::ptrdiff_t>(*sample);
             return sample;
         }
