@@ -87,9 +87,9 @@ struct MovieReader::Engine {
     // The last picture taken from the decoder outside the cache, and its sample index.
     FramePtr current{av_frame_alloc()};
     std::optional<std::size_t> currentIndex;
-    // The picture after the current one, decoded on a second thread while the current one
-    // is converted, when the frames are read in order. At most this one picture ahead.
-    BackgroundJob decodeAhead;
+    // The picture after the current one, decoded on a second thread (decodeAhead, below)
+    // while the current one is converted, when the frames are read in order. At most this
+    // one picture ahead.
     FramePtr ahead{av_frame_alloc()};
     std::optional<std::size_t> aheadIndex;
     std::optional<std::size_t> lastRequest;
@@ -106,6 +106,9 @@ struct MovieReader::Engine {
     bool draining = false;
     // A packet read but not yet taken by the decoder.
     bool packetPending = false;
+
+    // Last, so that it is destroyed first: a decode under way ends before what it uses goes.
+    BackgroundJob decodeAhead;
 
     Engine(const std::string& moviePath, std::size_t cacheBytes) : path(moviePath), cache(cacheBytes) {}
 
