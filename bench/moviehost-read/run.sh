@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Reading through moviehost against the ffmpeg command, in turns (A B C A B C ..., at least
-# three rounds), on 1080p mjpeg, 1080p and 2160p ProRes HQ, and 1080p libx264 with B-frames
+# three rounds), on 1080p mjpeg (4:2:0 and 4:4:4), 1080p and 2160p ProRes HQ, and 1080p libx264 with B-frames
 # and groups of 48 pictures (also read backwards and at random). The peers:
 #   decode+convert  ffmpeg -v error -i F -pix_fmt bgra -f null -           (the ceiling)
 #   pipe            ffmpeg -v error -i F -pix_fmt bgra -f rawvideo - | cat >/dev/null
 # Prints medians, the median of the paired (same-round) ratios, and peak memory of both
 # sides. KR_BENCH_ROUNDS sets the rounds; KR_BASELINE_MOVIEHOST names an earlier moviehost
-# build to run in the same turns; KR_READ_BENCH_MEDIA keeps the movies between runs.
+# build to run in the same turns; KR_READ_BENCH_MEDIA keeps the movies between runs;
+# KR_READ_BENCH_ONLY runs only the cases whose names match that pattern.
 set -euo pipefail
 bench=${KR_BENCH_BIN_DIR:?}/moviehostReadBench
 moviehost=${KR_BIN_DIR:?}/moviehost
@@ -21,6 +22,7 @@ trap 'rm -f "$results"; [[ -n ${KR_READ_BENCH_MEDIA:-} ]] || rm -rf "$media"' EX
 # name frames size orders | ffmpeg encoder options
 cases=(
     "mjpeg1080 240 1920x1080 forward|-c:v mjpeg -q:v 3 -pix_fmt yuvj420p"
+    "mjpeg444_1080 120 1920x1080 forward|-c:v mjpeg -q:v 3 -pix_fmt yuvj444p"
     "proresHQ1080 96 1920x1080 forward|-c:v prores_ks -profile:v 3 -pix_fmt yuv422p10le"
     "proresHQ2160 48 3840x2160 forward|-c:v prores_ks -profile:v 3 -pix_fmt yuv422p10le"
     "x264gop48 240 1920x1080 forward,reverse,random|-c:v libx264 -preset veryfast -g 48 -keyint_min 48 -sc_threshold 0 -bf 3 -pix_fmt yuv420p"
@@ -29,6 +31,7 @@ cases=(
 echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg) on $(nproc) cores; $(date -u '+%Y-%m-%d %H:%M UTC')"
 for entry in "${cases[@]}"; do
     read -r name frames size orders <<<"${entry%%|*}"
+    [[ $name =~ ${KR_READ_BENCH_ONLY:-.} ]] || continue
     encoder=${entry#*|}
     movie=$media/$name.mov
     if [[ ! -e $movie ]]; then
