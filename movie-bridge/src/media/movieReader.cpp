@@ -1,9 +1,9 @@
 #include "movieReader.h"
 
-#include "backgroundJob.h"
 #include "movieReaderFrameCache.h"
 #include "movieReaderMovieHeader.h"
 #include "movieReaderPixels.h"
+#include "movieWriterWorker.h"
 
 #include <algorithm>
 #include <array>
@@ -12,6 +12,7 @@
 #include <limits>
 #include <string_view>
 #include <sys/stat.h>
+#include <utility>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -108,7 +109,7 @@ struct MovieReader::Engine {
     bool packetPending = false;
 
     // Last, so that it is destroyed first: a decode under way ends before what it uses goes.
-    BackgroundJob decodeAhead;
+    BackgroundWorker decodeAhead;
 
     Engine(const std::string& moviePath, std::size_t cacheBytes) : path(moviePath), cache(cacheBytes) {}
 
@@ -422,7 +423,9 @@ const AVFrame* MovieReader::Engine::frameFor(std::size_t index) {
 }
 
 const AVFrame* MovieReader::Engine::takeDecodedAhead(std::size_t index) {
-    decodeAhead.wait();
+    if (decodeAhead.wait() != 0) {
+        throw std::bad_alloc();
+    }
     if (!aheadIndex) {
         return nullptr;
     }
@@ -448,7 +451,18 @@ void MovieReader::Engine::startDecodingAhead(std::size_t index) {
         index + 1 >= samples.size() || draining) {
         return;
     }
-    decodeAhead.start([this] { aheadIndex = receivePicture(ahead.get()); });
+    // The only failure a decode reports by exception is an exhausted allocation.
+    const int failed = decodeAhead.post([this] {
+        try {
+            aheadIndex = receivePicture(ahead.get());
+            return 0;
+        } catch (const std::bad_alloc&) {
+            return AVERROR(ENOMEM);
+        }
+    });
+    if (failed != 0) {
+        throw std::bad_alloc();
+    }
 }
 
 bool MovieReader::Engine::seekTo(std::size_t index, std::size_t keysBack) {
