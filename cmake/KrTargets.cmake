@@ -52,7 +52,7 @@ function(kr_add_gtest name)
     if(NOT KR_BUILD_TESTS)
         return()
     endif()
-    cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS;DEPENDS" ${ARGN})
+    cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS;DEPENDS;LABELS" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${KR_TEST_OUTPUT_DIR}
                                              BUILD_RPATH "${KR_OUTPUT_DIR}")
@@ -65,8 +65,9 @@ function(kr_add_gtest name)
     if(NOT ARG_TIMEOUT)
         set(ARG_TIMEOUT 120)
     endif()
+    # LABELS name groups of tests that ctest -L can run alone (the read matrix: "matrix").
     gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-                         PROPERTIES TIMEOUT ${ARG_TIMEOUT})
+                         PROPERTIES TIMEOUT ${ARG_TIMEOUT} LABELS "${ARG_LABELS}")
 endfunction()
 
 # Compiles Windows-only sources with a mingw-w64 cross compiler (objects only, no link),

@@ -1,22 +1,25 @@
-// moviehostReadBench: reads every frame of a movie either through moviehost (the host's
-// side, with the read client, the pixels taken in place from the shared section) or from
-// the ffmpeg command decoding to raw BGRA on a pipe. Both consumers touch every cache
-// line of every frame, so that they do the same work with the pixels.
+// moviehostReadBench: one timed reading of a movie, by one of the two sides the read benchmark
+// compares, in a process of its own so that its peak memory is its own.
 //
-//   moviehostReadBench --movie FILE [--reverse] [--moviehost PATH]   prints: frames/s peak-MiB cpu-s
-//   moviehostReadBench --pipe FILE                                    prints: frames/s cpu-s
+//   moviehostReadBench --movie FILE [--order forward|reverse|random] [--requests N] [--moviehost PATH]
+//       reads through moviehost as the host does (the read client, the pixels taken in place
+//       from the shared section); prints: frames/s peak-MiB first-frame-ms
+//   moviehostReadBench --command 'SHELL COMMAND' --frames N
+//       runs the command (the ffmpeg peer) to its end; prints: frames/s peak-MiB
 //
-// cpu-s is the processor time of the reader and the decoding process together.
+// Peak memory is moviehost's own (VmHWM) for the first, the largest process of the command
+// for the second. Random order asks N frames (default 120) drawn with a fixed seed.
 
 #include "movieReadClient.h"
 
 #include <chrono>
 #include <cstdio>
-#include <cstring>
+#include <cstdlib>
 #include <fstream>
-#include <memory>
+#include <random>
 #include <string>
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <vector>
 
 namespace {
@@ -36,20 +39,6 @@ double secondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-// Processor time of this process and its ended children (moviehost, or the ffmpeg command):
-// on a shared machine it tells the cost apart from the wait for a core.
-double processorSeconds() {
-    double seconds = 0;
-    for (const int who : {RUSAGE_SELF, RUSAGE_CHILDREN}) {
-        rusage usage{};
-        getrusage(who, &usage);
-        seconds +=
-            usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-    }
-    return seconds;
-}
-
-// The peak resident memory of a process, from /proc, in MiB.
 double peakMiB(pid_t pid) {
     std::ifstream status("/proc/" + std::to_string(pid) + "/status");
     std::string line;
@@ -61,7 +50,24 @@ double peakMiB(pid_t pid) {
     return 0;
 }
 
-int readThroughMoviehost(const std::string& movie, bool reverse, const std::string& moviehost) {
+std::vector<std::int32_t> requestsFor(const std::string& order, std::int32_t count, int randomRequests) {
+    std::vector<std::int32_t> requests;
+    if (order == "random") {
+        std::mt19937 random(48);
+        std::uniform_int_distribution<std::int32_t> pick(0, count - 1);
+        for (int i = 0; i < randomRequests; ++i) {
+            requests.push_back(pick(random));
+        }
+        return requests;
+    }
+    for (std::int32_t i = 0; i < count; ++i) {
+        requests.push_back(order == "reverse" ? count - 1 - i : i);
+    }
+    return requests;
+}
+
+int readThroughMoviehost(const std::string& movie, const std::string& order, int randomRequests,
+                         const std::string& moviehost) {
     bridge::client::BridgeJobOptions options;
     if (!moviehost.empty()) {
         options.moviehostPath = moviehost;
@@ -70,10 +76,14 @@ int readThroughMoviehost(const std::string& movie, bool reverse, const std::stri
     bridge::client::MovieReadClient client(movie, options);
     const auto count = static_cast<std::int32_t>(client.reply().frameCount);
     const std::size_t frameBytes = std::size_t{client.reply().width} * client.reply().height * 4;
+    const std::vector<std::int32_t> requests = requestsFor(order, count, randomRequests);
     std::uint64_t sum = 0;
-    for (std::int32_t i = 0; i < count; ++i) {
-        const auto frame = client.readFrame(reverse ? count - 1 - i : i);
-        sum += touch(frame.pixels, frameBytes);
+    double firstFrame = 0;
+    for (const std::int32_t request : requests) {
+        sum += touch(client.readFrame(request).pixels, frameBytes);
+        if (firstFrame == 0) {
+            firstFrame = secondsSince(start);
+        }
     }
     const double seconds = secondsSince(start);
     const double peak = peakMiB(client.moviehostPid());
@@ -81,76 +91,68 @@ int readThroughMoviehost(const std::string& movie, bool reverse, const std::stri
         std::fprintf(stderr, "moviehost ended with exit code %d\n", code);
         return 1;
     }
-    std::printf("%.1f %.0f %.2f\n", count / seconds, peak, processorSeconds());
+    std::printf("%.2f %.0f %.1f\n", requests.size() / seconds, peak, firstFrame * 1000);
     std::fprintf(stderr, "checksum %llu\n", static_cast<unsigned long long>(sum));
     return 0;
 }
 
-int readThroughPipe(const std::string& movie) {
-    std::string size;
-    {
-        const std::string probe =
-            "ffprobe -v error -select_streams v:0 -show_entries stream=width,height -of csv=p=0 '" + movie + "'";
-        std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(probe.c_str(), "r"), pclose);
-        char line[64] = {};
-        if (!pipe || std::fgets(line, sizeof line, pipe.get()) == nullptr) {
-            std::fprintf(stderr, "cannot probe %s\n", movie.c_str());
-            return 1;
-        }
-        size = line;
-    }
-    const std::size_t frameBytes =
-        std::size_t(std::stoul(size.substr(0, size.find(',')))) * std::stoul(size.substr(size.find(',') + 1)) * 4;
+int runCommand(const std::string& command, int frames) {
     const auto start = Clock::now();
-    const std::string command = "ffmpeg -nostdin -v error -i '" + movie + "' -f rawvideo -pix_fmt bgra -";
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
-    std::vector<std::uint8_t> frame(frameBytes);
-    std::uint64_t sum = 0;
-    long frames = 0;
-    while (std::fread(frame.data(), 1, frameBytes, pipe.get()) == frameBytes) {
-        sum += touch(frame.data(), frameBytes);
-        ++frames;
+    const int status = std::system(command.c_str());
+    const double seconds = secondsSince(start);
+    if (status == -1 || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        std::fprintf(stderr, "command failed: %s\n", command.c_str());
+        return 1;
     }
-    pipe.reset();
-    std::printf("%.1f %.2f\n", frames / secondsSince(start), processorSeconds());
-    std::fprintf(stderr, "checksum %llu\n", static_cast<unsigned long long>(sum));
+    // The largest of the ended descendants (the shell, ffmpeg, cat), in KiB.
+    rusage usage{};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    std::printf("%.2f %.0f\n", frames / seconds, usage.ru_maxrss / 1024.0);
     return 0;
+}
+
+int usage() {
+    std::fprintf(stderr, "usage: moviehostReadBench --movie FILE [--order forward|reverse|random] [--requests N] "
+                         "[--moviehost PATH]\n       moviehostReadBench --command 'SHELL COMMAND' --frames N\n");
+    return 2;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
     std::string movie;
-    std::string pipeMovie;
+    std::string command;
     std::string moviehost;
-    bool reverse = false;
-    for (int i = 1; i < argc; ++i) {
+    std::string order = "forward";
+    int frames = 0;
+    int randomRequests = 120;
+    for (int i = 1; i + 1 < argc; i += 2) {
         const std::string word = argv[i];
-        if (word == "--movie" && i + 1 < argc) {
-            movie = argv[++i];
-        } else if (word == "--pipe" && i + 1 < argc) {
-            pipeMovie = argv[++i];
-        } else if (word == "--moviehost" && i + 1 < argc) {
-            moviehost = argv[++i];
-        } else if (word == "--reverse") {
-            reverse = true;
+        const std::string value = argv[i + 1];
+        if (word == "--movie") {
+            movie = value;
+        } else if (word == "--command") {
+            command = value;
+        } else if (word == "--moviehost") {
+            moviehost = value;
+        } else if (word == "--order" && (value == "forward" || value == "reverse" || value == "random")) {
+            order = value;
+        } else if (word == "--frames") {
+            frames = std::atoi(value.c_str());
+        } else if (word == "--requests") {
+            randomRequests = std::atoi(value.c_str());
         } else {
-            std::fprintf(stderr,
-                         "usage: moviehostReadBench (--movie FILE [--reverse] [--moviehost PATH] | --pipe FILE)\n");
-            return 2;
+            return usage();
         }
     }
+    if (argc % 2 == 0 || movie.empty() == command.empty() || (!command.empty() && frames <= 0) || randomRequests <= 0) {
+        return usage();
+    }
     try {
-        if (!pipeMovie.empty()) {
-            return readThroughPipe(pipeMovie);
-        }
-        if (!movie.empty()) {
-            return readThroughMoviehost(movie, reverse, moviehost);
-        }
+        return command.empty() ? readThroughMoviehost(movie, order, randomRequests, moviehost)
+                               : runCommand(command, frames);
     } catch (const std::exception& error) {
         std::fprintf(stderr, "moviehostReadBench: %s\n", error.what());
         return 1;
     }
-    std::fprintf(stderr, "usage: moviehostReadBench (--movie FILE [--reverse] [--moviehost PATH] | --pipe FILE)\n");
-    return 2;
 }

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace bridge;
@@ -129,6 +130,26 @@ TEST(MovieReading, PathLengthRuleAndUnreadableFilesGiveMinusSix) {
         EXPECT_EQ(std::filesystem::file_size(path), std::filesystem::file_size(path == garbage ? garbage : movie));
     }
     std::filesystem::remove_all(directory);
+}
+
+// Opening a FIFO for reading waits for a writer that never comes; a directory is no movie
+// either. Both are refused with the reason before anything is opened.
+TEST(MovieReading, AnythingButARegularFileIsRefusedWithoutBlocking) {
+    const std::string fifo = readtest::mediaDirectory() + "/reading-fifo-" + std::to_string(getpid()) + ".mov";
+    std::filesystem::remove(fifo);
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& path : {fifo, readtest::mediaDirectory()}) {
+        try {
+            MovieReadClient refused(path, options());
+            ADD_FAILURE() << path << " opened";
+        } catch (const BridgeError& error) {
+            const std::string text = error.what();
+            EXPECT_NE(text.find("exit code -6"), std::string::npos) << text;
+            EXPECT_NE(text.find("not a regular file"), std::string::npos) << text;
+        }
+    }
+    EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+    std::filesystem::remove(fifo);
 }
 
 TEST(MovieReadingCommands, FramesWritesPngTopRowFirstAndInfoPrintsTheMovie) {

@@ -23,24 +23,53 @@ std::string mediaDirectory() {
     return directory.string();
 }
 
-std::string makeMovie(const MovieRecipe& recipe) {
-    const std::string filter = recipe.filter.empty() ? "" : " -vf '" + recipe.filter + "'";
-    const std::string arguments = "-f lavfi -i testsrc2=size=" + std::to_string(recipe.width) + "x" +
-                                  std::to_string(recipe.height) + ":rate=" + recipe.rate + " -frames:v " +
-                                  std::to_string(recipe.frames) + filter + " " + recipe.encoding + " -f mov";
-    // The recipe is part of the name, so that a changed recipe never finds an old movie.
+namespace {
+
+// The file of a movie made by a command, made unless it is there. The command is part of the
+// name, so that a changed recipe never finds an old movie; the movie is written under a
+// private name and renamed, so that parallel test processes never see half of it.
+std::string madeOnce(const std::string& name, const std::string& command,
+                     const std::function<void(const std::string& partial)>& make) {
     char tag[17];
-    std::snprintf(tag, sizeof tag, "%016zx", std::hash<std::string>{}(arguments));
-    const std::string path = mediaDirectory() + "/" + tag + "-" + recipe.name;
+    std::snprintf(tag, sizeof tag, "%016zx", std::hash<std::string>{}(command));
+    const std::string path = mediaDirectory() + "/" + tag + "-" + name;
     if (std::filesystem::exists(path)) {
         return path;
     }
-    // Written under a private name and renamed, so that parallel test processes never see
-    // half a movie.
-    const std::string partial = path + ".part" + std::to_string(getpid()) + ".mov";
-    run("ffmpeg -nostdin -v error -y " + arguments + " '" + partial + "'");
+    const std::string extension = std::filesystem::path(name).extension().string();
+    const std::string partial = path + ".part" + std::to_string(getpid()) + extension;
+    make(partial);
     std::filesystem::rename(partial, path);
     return path;
+}
+
+} // namespace
+
+std::string makeMovie(const MovieRecipe& recipe) {
+    // The test source makes pictures of even sizes from 16 pixels up; others are scaled from it.
+    const int sourceWidth = std::max(16, (recipe.width + 1) / 2 * 2);
+    const int sourceHeight = std::max(16, (recipe.height + 1) / 2 * 2);
+    std::string filters = recipe.filter;
+    if (sourceWidth != recipe.width || sourceHeight != recipe.height) {
+        const std::string scale = "scale=" + std::to_string(recipe.width) + ":" + std::to_string(recipe.height);
+        filters = filters.empty() ? scale : scale + "," + filters;
+    }
+    const std::string filter = filters.empty() ? "" : " -vf '" + filters + "'";
+    const std::string arguments = "-f lavfi -i testsrc2=size=" + std::to_string(sourceWidth) + "x" +
+                                  std::to_string(sourceHeight) + ":rate=" + recipe.rate + " -frames:v " +
+                                  std::to_string(recipe.frames) + filter + " " + recipe.encoding + " -f " +
+                                  recipe.container;
+    return madeOnce(recipe.name, arguments, [&](const std::string& partial) {
+        run("ffmpeg -nostdin -v error -y " + arguments + " '" + partial + "'");
+    });
+}
+
+std::string deriveMovie(const std::string& source, const std::string& name, const std::string& before,
+                        const std::string& after) {
+    const std::string arguments = before + " -i '" + source + "' " + after;
+    return madeOnce(name, arguments, [&](const std::string& partial) {
+        run("ffmpeg -nostdin -v error -y " + arguments + " '" + partial + "'");
+    });
 }
 
 std::vector<std::vector<std::uint8_t>> decodeWithFfmpeg(const std::string& path) {
@@ -56,12 +85,14 @@ std::vector<std::vector<std::uint8_t>> decodeWithFfmpeg(const std::string& path)
         }
         probe = line;
     }
-    const int width = std::stoi(probe.substr(0, probe.find(',')));
-    const int height = std::stoi(probe.substr(probe.find(',') + 1));
-    const std::size_t frameBytes = static_cast<std::size_t>(width) * height * 4;
+    return decodeWithFfmpeg(path, std::stoi(probe.substr(0, probe.find(','))),
+                            std::stoi(probe.substr(probe.find(',') + 1)));
+}
 
+std::vector<std::vector<std::uint8_t>> decodeWithFfmpeg(const std::string& path, int width, int height) {
+    const std::size_t frameBytes = static_cast<std::size_t>(width) * height * 4;
     const std::string command =
-        "ffmpeg -nostdin -v error -i '" + path + "' -vsync passthrough -f rawvideo -pix_fmt bgra -";
+        "ffmpeg -nostdin -v error -i '" + path + "' -fps_mode passthrough -f rawvideo -pix_fmt bgra -";
     std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
     if (!pipe) {
         throw std::runtime_error("cannot start " + command);

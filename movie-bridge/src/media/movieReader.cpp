@@ -3,10 +3,16 @@
 #include "movieReaderFrameCache.h"
 #include "movieReaderMovieHeader.h"
 #include "movieReaderPixels.h"
+#include "movieWriterWorker.h"
 
 #include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstring>
 #include <limits>
 #include <string_view>
+#include <sys/stat.h>
+#include <utility>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -50,12 +56,6 @@ struct Sample {
     TimeValue time;
 };
 
-// A key frame to seek to: found by presentation time, reached by decode time.
-struct KeyFrame {
-    std::int64_t pts;
-    std::int64_t dts;
-};
-
 std::int64_t presentationTime(const AVFrame& frame) {
     return frame.pts != AV_NOPTS_VALUE ? frame.pts : frame.best_effort_timestamp;
 }
@@ -76,22 +76,40 @@ struct MovieReader::Engine {
     TimeValue duration = 0;
     std::vector<Sample> samples;
     std::vector<TimeValue> sampleTimes;
-    std::vector<KeyFrame> keyFrames;
+    // Presentation times of the key frames, in increasing order.
+    std::vector<std::int64_t> keyFrames;
+    // The palette of a palettized track. The demuxer sends it with the first packet only,
+    // which the stream probe has taken; every packet carries it to the decoder instead.
+    std::optional<std::array<std::uint8_t, AVPALETTE_SIZE>> palette;
+    Orientation orientation;
 
     PacketPtr packet{av_packet_alloc()};
     FramePtr received{av_frame_alloc()};
     // The last picture taken from the decoder outside the cache, and its sample index.
     FramePtr current{av_frame_alloc()};
     std::optional<std::size_t> currentIndex;
+    // The picture after the current one, decoded on a second thread (decodeAhead, below)
+    // while the current one is converted, when the frames are read in order. At most this
+    // one picture ahead.
+    FramePtr ahead{av_frame_alloc()};
+    std::optional<std::size_t> aheadIndex;
+    std::optional<std::size_t> lastRequest;
     FrameCache cache;
     std::unique_ptr<BottomUpBgraConverter> converter;
 
     // Where decoding stands: the samples after `position` come next without a seek, as long
     // as no key frame lies between. Empty when the decoder must seek first.
     std::optional<std::ptrdiff_t> position;
+    // The key frame decoding started from. Pictures of samples before it that come out after
+    // it (the leading pictures of an open group of pictures) lack their references, and are
+    // not taken for those samples.
+    std::size_t decodedFrom = 0;
     bool draining = false;
     // A packet read but not yet taken by the decoder.
     bool packetPending = false;
+
+    // Last, so that it is destroyed first: a decode under way ends before what it uses goes.
+    BackgroundWorker decodeAhead;
 
     Engine(const std::string& moviePath, std::size_t cacheBytes) : path(moviePath), cache(cacheBytes) {}
 
@@ -100,7 +118,11 @@ struct MovieReader::Engine {
     }
 
     void open();
+    void refuseAnythingButAFile() const;
     void openDecoder();
+    void takePalette();
+    void notePalette(const AVPacket& videoPacket);
+    void takeOrientation();
     void findTimecodeTrack();
     void buildFrameTable();
     void readMovieTimes();
@@ -108,16 +130,20 @@ struct MovieReader::Engine {
     std::size_t sampleAt(TimeValue time) const;
     std::size_t keyFrameSampleFor(std::size_t index) const;
     const AVFrame* frameFor(std::size_t index);
-    bool seekTo(std::size_t index);
+    const AVFrame* takeDecodedAhead(std::size_t index);
+    void startDecodingAhead(std::size_t index);
+    bool seekTo(std::size_t index, std::size_t keysBack);
     const AVFrame* decodeUntil(std::size_t index, bool keepInCache);
+    std::optional<std::size_t> receivePicture(AVFrame* into);
     bool feedDecoder();
     std::optional<std::size_t> sampleOfPts(std::int64_t pts) const;
 };
 
 void MovieReader::Engine::open() {
-    if (!packet || !received || !current) {
+    if (!packet || !received || !current || !ahead) {
         throw std::bad_alloc();
     }
+    refuseAnythingButAFile();
     AVFormatContext* raw = nullptr;
     if (const int error = avformat_open_input(&raw, path.c_str(), nullptr, nullptr); error < 0) {
         fail(errorText(error));
@@ -137,7 +163,10 @@ void MovieReader::Engine::open() {
         height > std::numeric_limits<std::int16_t>::max()) {
         fail("its video track has an unusable size " + std::to_string(width) + " x " + std::to_string(height));
     }
-    box = MovieBox{0, 0, static_cast<std::int16_t>(height), static_cast<std::int16_t>(width)};
+    takeOrientation();
+    const int uprightWidth = orientation.swapsSides() ? height : width;
+    const int uprightHeight = orientation.swapsSides() ? width : height;
+    box = MovieBox{0, 0, static_cast<std::int16_t>(uprightHeight), static_cast<std::int16_t>(uprightWidth)};
 
     openDecoder();
     findTimecodeTrack();
@@ -147,8 +176,54 @@ void MovieReader::Engine::open() {
         }
     }
     buildFrameTable();
+    takePalette();
     readMovieTimes();
-    converter = std::make_unique<BottomUpBgraConverter>(width, height);
+    converter = std::make_unique<BottomUpBgraConverter>(uprightWidth, uprightHeight, orientation);
+}
+
+void MovieReader::Engine::refuseAnythingButAFile() const {
+    // Opening a pipe or a device for reading can block for ever (a FIFO waits for a writer),
+    // so only a regular file, or a link to one, is opened.
+    struct stat status {};
+    if (stat(path.c_str(), &status) != 0) {
+        fail(std::strerror(errno));
+    }
+    if (!S_ISREG(status.st_mode)) {
+        fail("it is not a regular file");
+    }
+}
+
+void MovieReader::Engine::takeOrientation() {
+    const auto* matrix =
+        reinterpret_cast<const std::int32_t*>(av_stream_get_side_data(video, AV_PKT_DATA_DISPLAYMATRIX, nullptr));
+    orientation = orientationOf(matrix, video->codecpar->width, video->codecpar->height);
+}
+
+void MovieReader::Engine::takePalette() {
+    if (palette) {
+        return;
+    }
+    // Unless the frame table was read from the packets, the packets the stream probe read
+    // are still queued, the first one with the palette.
+    while (av_read_frame(format.get(), packet.get()) >= 0) {
+        const bool isVideo = packet->stream_index == video->index;
+        if (isVideo) {
+            notePalette(*packet);
+        }
+        av_packet_unref(packet.get());
+        if (isVideo) {
+            return;
+        }
+    }
+}
+
+void MovieReader::Engine::notePalette(const AVPacket& videoPacket) {
+    std::size_t size = 0;
+    const std::uint8_t* data = av_packet_get_side_data(&videoPacket, AV_PKT_DATA_PALETTE, &size);
+    if (data != nullptr && size == AVPALETTE_SIZE && !palette) {
+        palette.emplace();
+        std::memcpy(palette->data(), data, AVPALETTE_SIZE);
+    }
 }
 
 void MovieReader::Engine::openDecoder() {
@@ -209,19 +284,22 @@ void MovieReader::Engine::buildFrameTable() {
             }
             presentationTimes.push_back(entry->timestamp);
             if ((entry->flags & AVINDEX_KEYFRAME) != 0) {
-                keyFrames.push_back({entry->timestamp, entry->timestamp});
+                keyFrames.push_back(entry->timestamp);
             }
         }
     } else {
         // The index holds decode times; presentation times need one pass over the packets
         // (demuxing only, nothing is decoded).
         while (av_read_frame(format.get(), packet.get()) >= 0) {
+            if (packet->stream_index == video->index) {
+                notePalette(*packet);
+            }
             if (packet->stream_index == video->index && (packet->flags & AV_PKT_FLAG_DISCARD) == 0) {
                 const std::int64_t pts = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
                 if (pts != AV_NOPTS_VALUE) {
                     presentationTimes.push_back(pts);
                     if ((packet->flags & AV_PKT_FLAG_KEY) != 0) {
-                        keyFrames.push_back({pts, packet->dts != AV_NOPTS_VALUE ? packet->dts : pts});
+                        keyFrames.push_back(pts);
                     }
                 }
             }
@@ -231,12 +309,12 @@ void MovieReader::Engine::buildFrameTable() {
     if (presentationTimes.empty()) {
         fail("its video track holds no samples");
     }
+    // Samples that share a presentation time (a damaged or odd file) keep an entry each.
     std::sort(presentationTimes.begin(), presentationTimes.end());
-    presentationTimes.erase(std::unique(presentationTimes.begin(), presentationTimes.end()), presentationTimes.end());
-    std::sort(keyFrames.begin(), keyFrames.end(), [](const KeyFrame& a, const KeyFrame& b) { return a.pts < b.pts; });
-    if (keyFrames.empty() || keyFrames.front().pts > presentationTimes.front()) {
+    std::sort(keyFrames.begin(), keyFrames.end());
+    if (keyFrames.empty() || keyFrames.front() > presentationTimes.front()) {
         // A stream that marks no key frame at its start still decodes from its beginning.
-        keyFrames.insert(keyFrames.begin(), {presentationTimes.front(), presentationTimes.front()});
+        keyFrames.insert(keyFrames.begin(), presentationTimes.front());
     }
     samples.reserve(presentationTimes.size());
     for (const std::int64_t pts : presentationTimes) {
@@ -263,19 +341,18 @@ void MovieReader::Engine::readMovieTimes() {
     }
     duration = static_cast<TimeValue>(std::min<std::uint64_t>(movieDuration, std::numeric_limits<TimeValue>::max()));
 
-    // Movie times of the samples; two samples closer than one tick of the movie's time
-    // scale show as one frame, as they would in any player of the movie.
-    std::vector<Sample> distinct;
-    distinct.reserve(samples.size());
-    for (Sample sample : samples) {
-        const std::int64_t time = av_rescale_q(sample.pts, video->time_base, AVRational{1, timeScale});
-        sample.time = static_cast<TimeValue>(std::clamp<std::int64_t>(time, std::numeric_limits<TimeValue>::min(),
-                                                                      std::numeric_limits<TimeValue>::max()));
-        if (distinct.empty() || sample.time > distinct.back().time) {
-            distinct.push_back(sample);
+    // Movie times of the samples. Every sample keeps a time of its own, so that each one
+    // is a frame the host can ask for: one that would share a tick of the movie's time
+    // scale with the sample before it (a shared presentation time, or samples closer than
+    // a tick) comes one tick later.
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        std::int64_t time = av_rescale_q(samples[i].pts, video->time_base, AVRational{1, timeScale});
+        if (i > 0) {
+            time = std::max<std::int64_t>(time, std::int64_t{samples[i - 1].time} + 1);
         }
+        samples[i].time = static_cast<TimeValue>(std::clamp<std::int64_t>(time, std::numeric_limits<TimeValue>::min(),
+                                                                          std::numeric_limits<TimeValue>::max()));
     }
-    samples = std::move(distinct);
     sampleTimes.reserve(samples.size());
     for (const Sample& sample : samples) {
         sampleTimes.push_back(sample.time);
@@ -288,25 +365,34 @@ std::size_t MovieReader::Engine::sampleAt(TimeValue time) const {
 }
 
 std::optional<std::size_t> MovieReader::Engine::sampleOfPts(std::int64_t pts) const {
-    const auto at = std::lower_bound(samples.begin(), samples.end(), pts,
-                                     [](const Sample& sample, std::int64_t value) { return sample.pts < value; });
+    auto at = std::lower_bound(samples.begin(), samples.end(), pts,
+                               [](const Sample& sample, std::int64_t value) { return sample.pts < value; });
     if (at == samples.end() || at->pts != pts) {
         return std::nullopt;
     }
-    return static_cast<std::size_t>(at - samples.begin());
+    // Samples sharing a presentation time come out of the decoder one after the other,
+    // always in the same order from the key frame: each takes the next of them.
+    auto index = static_cast<std::size_t>(at - samples.begin());
+    while (position && static_cast<std::ptrdiff_t>(index) <= *position && index + 1 < samples.size() &&
+           samples[index + 1].pts == pts) {
+        ++index;
+    }
+    return index;
 }
 
 std::size_t MovieReader::Engine::keyFrameSampleFor(std::size_t index) const {
     const std::int64_t pts = samples[index].pts;
-    const auto after = std::upper_bound(keyFrames.begin(), keyFrames.end(), pts,
-                                        [](std::int64_t value, const KeyFrame& key) { return value < key.pts; });
-    const KeyFrame& key = after == keyFrames.begin() ? keyFrames.front() : *(after - 1);
-    const auto at = std::lower_bound(samples.begin(), samples.end(), key.pts,
+    const auto after = std::upper_bound(keyFrames.begin(), keyFrames.end(), pts);
+    const std::int64_t key = after == keyFrames.begin() ? keyFrames.front() : *(after - 1);
+    const auto at = std::lower_bound(samples.begin(), samples.end(), key,
                                      [](const Sample& sample, std::int64_t value) { return sample.pts < value; });
     return static_cast<std::size_t>(at - samples.begin());
 }
 
 const AVFrame* MovieReader::Engine::frameFor(std::size_t index) {
+    if (const AVFrame* decoded = takeDecodedAhead(index)) {
+        return decoded;
+    }
     if (currentIndex == index) {
         return current.get();
     }
@@ -317,23 +403,83 @@ const AVFrame* MovieReader::Engine::frameFor(std::size_t index) {
     // Decoding on reaches the same picture as a seek when no key frame lies between, and
     // costs nothing for the next frame.
     if (position && wanted > *position && static_cast<std::ptrdiff_t>(keyFrameSampleFor(index)) <= *position + 1) {
-        return decodeUntil(index, false);
+        if (const AVFrame* frame = decodeUntil(index, false)) {
+            return frame;
+        }
     }
-    if (!seekTo(index)) {
-        return nullptr;
+    // Keep the pictures decoded on the way, so that reading backwards finds them. A decoder
+    // may drop pictures that follow a key frame of an open group of pictures when it starts
+    // there (their memory operations name pictures of the group before); the group before
+    // gives them.
+    for (std::size_t keysBack = 0; keysBack < 2; ++keysBack) {
+        if (!seekTo(index, keysBack)) {
+            return nullptr;
+        }
+        if (const AVFrame* frame = decodeUntil(index, true)) {
+            return frame;
+        }
     }
-    // Keep the pictures decoded on the way, so that reading backwards finds them.
-    return decodeUntil(index, true);
+    return nullptr;
 }
 
-bool MovieReader::Engine::seekTo(std::size_t index) {
-    const std::size_t keySample = keyFrameSampleFor(index);
+const AVFrame* MovieReader::Engine::takeDecodedAhead(std::size_t index) {
+    if (decodeAhead.wait() != 0) {
+        throw std::bad_alloc();
+    }
+    if (!aheadIndex) {
+        return nullptr;
+    }
+    const std::size_t decoded = *std::exchange(aheadIndex, std::nullopt);
+    if (decoded != index) {
+        // Not the frame asked for (the same one again, or a jump): the picture joins the
+        // others decoded around the last seek, where the frame after this one is found.
+        cache.insert(decoded, ahead.get());
+        return nullptr;
+    }
+    av_frame_unref(current.get());
+    av_frame_move_ref(current.get(), ahead.get());
+    currentIndex = index;
+    return current.get();
+}
+
+void MovieReader::Engine::startDecodingAhead(std::size_t index) {
+    // Only while the frames are asked in order, and the decoder stands at this one; the
+    // first frame of a run is delivered without waiting for its successor.
+    const bool inOrder = lastRequest && *lastRequest + 1 == index;
+    lastRequest = index;
+    if (!inOrder || currentIndex != index || !position || *position != static_cast<std::ptrdiff_t>(index) ||
+        index + 1 >= samples.size() || draining) {
+        return;
+    }
+    // The only failure a decode reports by exception is an exhausted allocation.
+    const int failed = decodeAhead.post([this] {
+        try {
+            aheadIndex = receivePicture(ahead.get());
+            return 0;
+        } catch (const std::bad_alloc&) {
+            return AVERROR(ENOMEM);
+        }
+    });
+    if (failed != 0) {
+        throw std::bad_alloc();
+    }
+}
+
+bool MovieReader::Engine::seekTo(std::size_t index, std::size_t keysBack) {
+    std::size_t keySample = keyFrameSampleFor(index);
+    for (std::size_t back = 0; back < keysBack && keySample > 0; ++back) {
+        keySample = keyFrameSampleFor(keySample - 1);
+    }
     const std::int64_t pts = samples[keySample].pts;
-    const auto key =
-        std::find_if(keyFrames.begin(), keyFrames.end(), [pts](const KeyFrame& k) { return k.pts == pts; });
-    const std::int64_t target = key != keyFrames.end() ? key->dts : pts;
     position.reset();
-    if (av_seek_frame(format.get(), video->index, target, AVSEEK_FLAG_BACKWARD) < 0) {
+    // The demuxer finds the key frame by its presentation time; seeking to an earlier time
+    // (its decode time, with B-frames) would land a whole group of pictures early. A key
+    // frame that shares its time with another sample is found from just before that time,
+    // going forwards, at the first of them.
+    const bool shared = (keySample + 1 < samples.size() && samples[keySample + 1].pts == pts);
+    const int seeked = shared ? av_seek_frame(format.get(), video->index, pts - 1, 0)
+                              : av_seek_frame(format.get(), video->index, pts, AVSEEK_FLAG_BACKWARD);
+    if (seeked < 0) {
         return false;
     }
     avcodec_flush_buffers(decoder.get());
@@ -341,6 +487,7 @@ bool MovieReader::Engine::seekTo(std::size_t index) {
     packetPending = false;
     draining = false;
     position = static_cast<std::ptrdiff_t>(keySample) - 1;
+    decodedFrom = keySample;
     return true;
 }
 
@@ -358,6 +505,12 @@ bool MovieReader::Engine::feedDecoder() {
         packetPending = packet->stream_index == video->index;
         if (!packetPending) {
             av_packet_unref(packet.get());
+        } else if (palette && av_packet_get_side_data(packet.get(), AV_PKT_DATA_PALETTE, nullptr) == nullptr) {
+            std::uint8_t* data = av_packet_new_side_data(packet.get(), AV_PKT_DATA_PALETTE, AVPALETTE_SIZE);
+            if (data == nullptr) {
+                throw std::bad_alloc();
+            }
+            std::memcpy(data, palette->data(), AVPALETTE_SIZE);
         }
     }
     // A decoder that is full keeps the packet for the next call; one that refuses it
@@ -369,28 +522,36 @@ bool MovieReader::Engine::feedDecoder() {
     return true;
 }
 
-const AVFrame* MovieReader::Engine::decodeUntil(std::size_t index, bool keepInCache) {
+std::optional<std::size_t> MovieReader::Engine::receivePicture(AVFrame* into) {
     for (;;) {
-        const int result = avcodec_receive_frame(decoder.get(), received.get());
+        const int result = avcodec_receive_frame(decoder.get(), into);
         if (result == AVERROR_EOF) {
             // Drained: the decoder must be flushed by a seek before it decodes again.
             position.reset();
-            return nullptr;
+            return std::nullopt;
         }
         if (result < 0) {
             // Wants input, or reported a damaged picture: go on with the next packet.
             if (!feedDecoder()) {
                 position.reset();
-                return nullptr;
+                return std::nullopt;
             }
             continue;
         }
-        const auto sample = sampleOfPts(presentationTime(*received));
-        if (!sample) {
-            av_frame_unref(received.get());
-            continue;
+        if (const auto sample = sampleOfPts(presentationTime(*into)); sample && *sample >= decodedFrom) {
+            position = static_cast<std::ptrdiff_t>(*sample);
+            return sample;
         }
-        position = static_cast<std::ptrdiff_t>(*sample);
+        av_frame_unref(into);
+    }
+}
+
+const AVFrame* MovieReader::Engine::decodeUntil(std::size_t index, bool keepInCache) {
+    for (;;) {
+        const auto sample = receivePicture(received.get());
+        if (!sample) {
+            return nullptr;
+        }
         if (*sample > index) {
             // The wanted picture never came out; keep this one for the request that follows.
             cache.insert(*sample, received.get());
@@ -459,8 +620,17 @@ std::optional<Timecode> MovieReader::timecodeAt(TimeValue time) const {
 }
 
 bool MovieReader::drawFrame(TimeValue time, std::uint8_t* pixels, std::size_t rowStride) {
-    const AVFrame* frame = _engine->frameFor(_engine->sampleAt(time));
-    return frame != nullptr && _engine->converter->convert(*frame, pixels, rowStride);
+    Engine& e = *_engine;
+    const std::size_t index = e.sampleAt(time);
+    const AVFrame* frame = e.frameFor(index);
+    if (frame == nullptr) {
+        e.lastRequest.reset();
+        return false;
+    }
+    // The next picture decodes while this one converts; the two share nothing but the
+    // samples table, which neither changes.
+    e.startDecodingAhead(index);
+    return e.converter->convert(*frame, pixels, rowStride);
 }
 
 } // namespace bridge::media

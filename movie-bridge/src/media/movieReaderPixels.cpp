@@ -1,8 +1,12 @@
 #include "movieReaderPixels.h"
 
-#include <cstring>
+#include "pixelFormatRange.h"
+
+#include <algorithm>
+#include <memory>
 
 extern "C" {
+#include <libavutil/cpu.h>
 #include <libavutil/frame.h>
 #include <libavutil/pixdesc.h>
 #include <libswscale/swscale.h>
@@ -12,111 +16,104 @@ namespace bridge::media {
 
 namespace {
 
-// The scaler flags of the ffmpeg command's own format conversion, so that both give the
-// same pixels when no scaling happens.
-constexpr int scalerFlags = SWS_BICUBIC;
+struct FrameFreer {
+    void operator()(AVFrame* frame) const { av_frame_free(&frame); }
+};
+using FramePtr = std::unique_ptr<AVFrame, FrameFreer>;
 
-// The JPEG pixel formats are the plain ones at full range; libswscale wants them named so,
-// with the range set separately.
-AVPixelFormat withoutJpegRange(AVPixelFormat format) {
-    switch (format) {
-    case AV_PIX_FMT_YUVJ420P:
-        return AV_PIX_FMT_YUV420P;
-    case AV_PIX_FMT_YUVJ422P:
-        return AV_PIX_FMT_YUV422P;
-    case AV_PIX_FMT_YUVJ444P:
-        return AV_PIX_FMT_YUV444P;
-    case AV_PIX_FMT_YUVJ440P:
-        return AV_PIX_FMT_YUV440P;
-    case AV_PIX_FMT_YUVJ411P:
-        return AV_PIX_FMT_YUV411P;
-    default:
-        return format;
+void keepMemory(void*, std::uint8_t*) {}
+
+// A BGRA frame over memory the caller owns, rows stride bytes apart from first (negative
+// for bottom-up); libswscale's frame interface wants the memory counted.
+FramePtr bgraFrameOver(std::uint8_t* memory, std::size_t bytes, std::uint8_t* first, int stride, int width,
+                       int height) {
+    FramePtr frame(av_frame_alloc());
+    if (!frame) {
+        throw std::bad_alloc();
     }
+    frame->buf[0] = av_buffer_create(memory, bytes, keepMemory, nullptr, 0);
+    if (frame->buf[0] == nullptr) {
+        throw std::bad_alloc();
+    }
+    frame->data[0] = first;
+    frame->linesize[0] = stride;
+    frame->width = width;
+    frame->height = height;
+    frame->format = AV_PIX_FMT_BGRA;
+    return frame;
 }
 
-bool isFullRange(const AVFrame& frame) {
-    return frame.color_range == AVCOL_RANGE_JPEG ||
-           withoutJpegRange(static_cast<AVPixelFormat>(frame.format)) != frame.format;
-}
-
-int rowsOfPlane(const AVPixFmtDescriptor& desc, int plane, int height) {
-    const bool chroma = (plane == 1 || plane == 2) && (desc.flags & AV_PIX_FMT_FLAG_RGB) == 0;
-    return chroma ? AV_CEIL_RSHIFT(height, desc.log2_chroma_h) : height;
+bool scale(SwsContext* scaler, AVFrame& destination, const AVFrame& source) {
+    FramePtr input(av_frame_alloc());
+    if (!input || av_frame_ref(input.get(), &source) < 0) {
+        throw std::bad_alloc();
+    }
+    input->format = withoutJpegRange(static_cast<AVPixelFormat>(source.format));
+    return sws_scale_frame(scaler, &destination, input.get()) >= 0;
 }
 
 } // namespace
 
-BottomUpBgraConverter::BottomUpBgraConverter(int width, int height)
-    : _width(width), _height(height), _rowBuffer(static_cast<std::size_t>(width) * 4) {}
-
-BottomUpBgraConverter::~BottomUpBgraConverter() {
-    sws_freeContext(_scaler);
-}
+BottomUpBgraConverter::BottomUpBgraConverter(int width, int height, Orientation orientation)
+    : _width(width), _height(height), _orientation(orientation), _codedWidth(orientation.swapsSides() ? height : width),
+      _codedHeight(orientation.swapsSides() ? width : height), _threads(std::clamp(av_cpu_count(), 1, 16)) {}
 
 bool BottomUpBgraConverter::convert(const AVFrame& frame, std::uint8_t* pixels, std::size_t rowStride) {
-    const auto format = withoutJpegRange(static_cast<AVPixelFormat>(frame.format));
-    const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(format);
+    const auto sourceFormat = static_cast<AVPixelFormat>(frame.format);
+    const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(sourceFormat);
     if (desc == nullptr || (desc->flags & AV_PIX_FMT_FLAG_HWACCEL) != 0 || frame.width <= 0 || frame.height <= 0 ||
         frame.data[0] == nullptr || rowStride < static_cast<std::size_t>(_width) * 4) {
         return false;
     }
-    _scaler = sws_getCachedContext(_scaler, frame.width, frame.height, format, _width, _height, AV_PIX_FMT_BGRA,
-                                   scalerFlags, nullptr, nullptr, nullptr);
-    if (_scaler == nullptr) {
-        return false;
+    ScalerKey key;
+    key.sourceWidth = frame.width;
+    key.sourceHeight = frame.height;
+    key.sourceFormat = withoutJpegRange(sourceFormat);
+    key.fullRange = frame.color_range == AVCOL_RANGE_JPEG || isJpegRangeFormat(sourceFormat);
+    key.matrix = frame.colorspace;
+    key.width = _codedWidth;
+    key.height = _codedHeight;
+    // libswscale 6.7 converts exactly into a bottom-up destination (negative stride), also on
+    // several threads, when the rows are a multiple of 16 pixels wide. For other widths it
+    // writes wrong pixels bottom-up, and its row writers spill up to 56 bytes past the end of
+    // a row, which threads then race on. Those pictures go top-down through a padded buffer
+    // on one thread and are copied; so do pictures turned upright or scaled.
+    if (_orientation.isIdentity() && _codedWidth % 16 == 0 && frame.width == _codedWidth &&
+        frame.height == _codedHeight) {
+        key.threads = _threads;
+        return convertInPlace(frame, key, pixels, rowStride);
     }
-    // The matrix and range the picture declares, as the ffmpeg command's conversion takes
-    // them. Setting them rebuilds the scaler's tables, so only when they change.
-    const ColourSetting colour{_scaler, frame.colorspace, isFullRange(frame)};
-    if ((desc->flags & AV_PIX_FMT_FLAG_RGB) == 0 && colour != _colour) {
-        sws_setColorspaceDetails(_scaler, sws_getCoefficients(colour.matrix), colour.fullRange ? 1 : 0,
-                                 sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
-        _colour = colour;
-    }
-
-    // libswscale 6.7 converts wrongly into a destination with a negative stride when the
-    // width is not a multiple of 16 pixels. Reading the source bottom-up (negative source
-    // strides) into a top-down destination is exact instead, provided the chroma rows pair
-    // up the same way from the bottom (the height is a multiple of the vertical chroma
-    // subsampling) and the conversion works row by row: deeper than 8 bits it goes through
-    // the general scaler, whose first and last rows then differ by a step. Otherwise
-    // convert top-down and reverse the rows in place.
-    const int subsampledRows = 1 << desc->log2_chroma_h;
-    const bool flipSource = frame.height % subsampledRows == 0 && desc->comp[0].depth <= 8 && frame.width == _width &&
-                            frame.height == _height;
-    const std::uint8_t* source[4] = {};
-    int sourceStride[4] = {};
-    const bool palette = (desc->flags & AV_PIX_FMT_FLAG_PAL) != 0;
-    for (int plane = 0; plane < 4 && frame.data[plane] != nullptr; ++plane) {
-        source[plane] = frame.data[plane];
-        sourceStride[plane] = frame.linesize[plane];
-        if (flipSource && !(palette && plane == 1)) {
-            source[plane] +=
-                static_cast<std::ptrdiff_t>(frame.linesize[plane]) * (rowsOfPlane(*desc, plane, frame.height) - 1);
-            sourceStride[plane] = -frame.linesize[plane];
-        }
-    }
-    std::uint8_t* destination[4] = {pixels, nullptr, nullptr, nullptr};
-    const int destinationStride[4] = {static_cast<int>(rowStride), 0, 0, 0};
-    if (sws_scale(_scaler, source, sourceStride, 0, frame.height, destination, destinationStride) != _height) {
-        return false;
-    }
-    if (!flipSource) {
-        flipRowsInPlace(pixels, rowStride);
-    }
-    return true;
+    return convertThroughScratch(frame, key, pixels, rowStride);
 }
 
-void BottomUpBgraConverter::flipRowsInPlace(std::uint8_t* pixels, std::size_t rowStride) {
-    const std::size_t rowBytes = _rowBuffer.size();
-    for (int top = 0, bottom = _height - 1; top < bottom; ++top, --bottom) {
-        std::uint8_t* upper = pixels + rowStride * top;
-        std::uint8_t* lower = pixels + rowStride * bottom;
-        std::memcpy(_rowBuffer.data(), upper, rowBytes);
-        std::memcpy(upper, lower, rowBytes);
-        std::memcpy(lower, _rowBuffer.data(), rowBytes);
+bool BottomUpBgraConverter::convertInPlace(const AVFrame& frame, const ScalerKey& key, std::uint8_t* pixels,
+                                           std::size_t rowStride) {
+    SwsContext* scaler = _scalers.scalerFor(key);
+    if (scaler == nullptr) {
+        return false;
     }
+    const std::size_t bytes = rowStride * static_cast<std::size_t>(_height);
+    std::uint8_t* bottomRowLast = pixels + rowStride * static_cast<std::size_t>(_height - 1);
+    FramePtr destination = bgraFrameOver(pixels, bytes, bottomRowLast, -static_cast<int>(rowStride), _width, _height);
+    return scale(scaler, *destination, frame);
+}
+
+bool BottomUpBgraConverter::convertThroughScratch(const AVFrame& frame, const ScalerKey& key, std::uint8_t* pixels,
+                                                  std::size_t rowStride) {
+    SwsContext* scaler = _scalers.scalerFor(key);
+    if (scaler == nullptr) {
+        return false;
+    }
+    // Room after every row for what the row writers spill.
+    const std::size_t scratchStride = (static_cast<std::size_t>(_codedWidth) * 4 + 63) / 64 * 64 + 64;
+    _scratch.resize(scratchStride * static_cast<std::size_t>(_codedHeight));
+    FramePtr destination = bgraFrameOver(_scratch.data(), _scratch.size(), _scratch.data(),
+                                         static_cast<int>(scratchStride), _codedWidth, _codedHeight);
+    if (!scale(scaler, *destination, frame)) {
+        return false;
+    }
+    copyUprightBottomUp(_orientation, _scratch.data(), scratchStride, _codedWidth, _codedHeight, pixels, rowStride);
+    return true;
 }
 
 } // namespace bridge::media
