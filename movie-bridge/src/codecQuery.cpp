@@ -2,7 +2,6 @@
 
 #include "bridgeFailure.h"
 #include "exitCodes.h"
-#include "media/codecList.h"
 #include "modes.h"
 #include "records.h"
 
@@ -36,8 +35,9 @@ void serveCodecList(std::int32_t& exitCode, Channel& channel, SharedView& shared
     }
 }
 
-void runQueryMode(std::int32_t& exitCode, const std::string&, Channel& channel, SharedView& sharedView) {
-    serveCodecList(exitCode, channel, sharedView, listMovieEncoderNames());
+void runQueryMode(std::int32_t& exitCode, const std::string&, MediaEngine& engine, Channel& channel,
+                  SharedView& sharedView) {
+    serveCodecList(exitCode, channel, sharedView, engine.codecTypeNames());
 }
 
 } // namespace bridge

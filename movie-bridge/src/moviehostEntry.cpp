@@ -65,7 +65,7 @@ void startUp(int argc, const char* const* argv, JobContext& job, MediaEngine& en
     if (procedure == nullptr) {
         raiseFailure(job.exitCode, exitCodes::unknownMode, "unknown mode");
     }
-    procedure(job.exitCode, job.jobFile, channel, job.sharedView);
+    procedure(job.exitCode, job.jobFile, engine, channel, job.sharedView);
 }
 
 } // namespace

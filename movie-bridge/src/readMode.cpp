@@ -1,6 +1,5 @@
 #include "bridgeFailure.h"
 #include "exitCodes.h"
-#include "media/movieReader.h"
 #include "modes.h"
 #include "readModeRules.h"
 #include "records.h"
@@ -13,7 +12,7 @@ namespace bridge {
 
 namespace {
 
-std::unique_ptr<media::MovieReader> loadMovie(std::int32_t& exitCode, const std::string& path) {
+std::unique_ptr<media::ReadableMovie> loadMovie(std::int32_t& exitCode, MediaEngine& engine, const std::string& path) {
     // The path must fit the engine's path buffer; a longer one is refused before any file is touched.
     if (path.size() > maxMoviePathLength) {
         std::fprintf(stderr, "cannot read movie: its path has %zu characters, at most %zu fit\n", path.size(),
@@ -21,7 +20,7 @@ std::unique_ptr<media::MovieReader> loadMovie(std::int32_t& exitCode, const std:
         raiseFailure(exitCode, exitCodes::movieOpenFailed, "failed to load movie");
     }
     try {
-        return std::make_unique<media::MovieReader>(path);
+        return engine.openMovie(path);
     } catch (const media::MovieOpenError& error) {
         // The reason goes to standard error next to the failure text; the movie itself is
         // the user's and is never overwritten.
@@ -32,7 +31,7 @@ std::unique_ptr<media::MovieReader> loadMovie(std::int32_t& exitCode, const std:
 
 // Draws the frame at a movie time into the section after its header, then the header's
 // timecode. A frame that cannot be drawn leaves the section's pixels as they were.
-void renderFrame(media::MovieReader& movie, media::TimeValue time, std::uint8_t* section, std::uint32_t width) {
+void renderFrame(media::ReadableMovie& movie, media::TimeValue time, std::uint8_t* section, std::uint32_t width) {
     movie.drawFrame(time, section + frameHeaderBytes, std::size_t{width} * 4);
     if (movie.timecodeTrack() == nullptr) {
         writeNoTimecode(section);
@@ -54,8 +53,9 @@ void renderFrame(media::MovieReader& movie, media::TimeValue time, std::uint8_t*
 
 } // namespace
 
-void runReadMode(std::int32_t& exitCode, const std::string& jobFile, Channel& channel, SharedView& sharedView) {
-    const std::unique_ptr<media::MovieReader> movie = loadMovie(exitCode, jobFile);
+void runReadMode(std::int32_t& exitCode, const std::string& jobFile, MediaEngine& engine, Channel& channel,
+                 SharedView& sharedView) {
+    const std::unique_ptr<media::ReadableMovie> movie = loadMovie(exitCode, engine, jobFile);
 
     std::printf("timecode: %p\n", movie->timecodeTrack());
     const media::MovieBox box = movie->box();

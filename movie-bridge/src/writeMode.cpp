@@ -2,8 +2,6 @@
 
 #include "bridgeFailure.h"
 #include "exitCodes.h"
-#include "media/codecList.h"
-#include "media/encoderFrameSizes.h"
 #include "modes.h"
 #include "records.h"
 #include "writeModeRules.h"
@@ -17,21 +15,13 @@ namespace {
 
 using media::MovieWriter;
 
-class FfmpegWriteEngine : public WriteEngine {
-public:
-    std::unique_ptr<MovieWriter> createMovieFile(const std::string& path, int& result) override {
-        return media::createMovieFile(path, result);
-    }
-    std::optional<std::vector<std::string>> codecTypeNames() override { return listMovieEncoderNames(); }
-};
-
 // Steps of one job; any failure raises out of them with its code stored, and the movie
 // writer goes with the job (its staging file with it) before the entry point writes the
 // failure text over the file.
 class WriteJob {
 public:
     WriteJob(std::int32_t& exitCode, const std::string& jobFile, Channel& channel, SharedView& sharedView,
-             WriteEngine& engine)
+             MediaEngine& engine)
         : _exitCode(exitCode), _jobFile(jobFile), _channel(channel), _sharedView(sharedView), _engine(engine) {}
 
     void run(const char* gammaText) {
@@ -100,7 +90,7 @@ private:
         const int result = _writer->createCompressionSession(
             codecType, options, [this](const media::EncodedFrame& frame) { addEncodedFrame(frame); });
         if (result != 0) {
-            const std::string refusal = media::frameSizeRefusal(codecType, _setup.width, _setup.height);
+            const std::string refusal = _engine.frameSizeRefusal(codecType, _setup.width, _setup.height);
             fail(exitCodes::compressionSessionFailed, withResult("failed to create compression session: ", result) +
                                                           (refusal.empty() ? "" : " (" + refusal + ")"));
         }
@@ -184,7 +174,7 @@ private:
     const std::string& _jobFile;
     Channel& _channel;
     SharedView& _sharedView;
-    WriteEngine& _engine;
+    MediaEngine& _engine;
     std::unique_ptr<MovieWriter> _writer;
     WriteSetup _setup;
     SectionMapping _section;
@@ -193,12 +183,12 @@ private:
 } // namespace
 
 void serveWriteJob(std::int32_t& exitCode, const std::string& jobFile, Channel& channel, SharedView& sharedView,
-                   WriteEngine& engine, const char* gammaText) {
+                   MediaEngine& engine, const char* gammaText) {
     WriteJob(exitCode, jobFile, channel, sharedView, engine).run(gammaText);
 }
 
-void runWriteMode(std::int32_t& exitCode, const std::string& jobFile, Channel& channel, SharedView& sharedView) {
-    FfmpegWriteEngine engine;
+void runWriteMode(std::int32_t& exitCode, const std::string& jobFile, MediaEngine& engine, Channel& channel,
+                  SharedView& sharedView) {
     serveWriteJob(exitCode, jobFile, channel, sharedView, engine, std::getenv("ZEPH_QUICKTIME_ENCODING_GAMMA"));
 }
 

@@ -1,5 +1,9 @@
 #include "ffmpegEngine.h"
 
+#include "codecList.h"
+#include "encoderFrameSizes.h"
+#include "movieReader.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -27,6 +31,22 @@ long FfmpegEngine::initialize() {
 long FfmpegEngine::enterMovies() {
     av_log_set_level(AV_LOG_ERROR);
     return 0;
+}
+
+std::optional<std::vector<std::string>> FfmpegEngine::codecTypeNames() {
+    return listMovieEncoderNames();
+}
+
+std::unique_ptr<media::ReadableMovie> FfmpegEngine::openMovie(const std::string& path) {
+    return std::make_unique<media::MovieReader>(path);
+}
+
+std::string FfmpegEngine::frameSizeRefusal(const std::string& codecType, int width, int height) {
+    return media::frameSizeRefusal(codecType, width, height);
+}
+
+std::unique_ptr<media::MovieWriter> FfmpegEngine::createMovieFile(const std::string& path, int& result) {
+    return media::createMovieFile(path, result);
 }
 
 } // namespace bridge

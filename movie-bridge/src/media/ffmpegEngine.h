@@ -16,6 +16,11 @@ public:
     // FFmpeg keeps no process-wide state that needs releasing.
     void exitMovies() override {}
     void terminate() override {}
+
+    std::optional<std::vector<std::string>> codecTypeNames() override;
+    std::unique_ptr<media::ReadableMovie> openMovie(const std::string& path) override;
+    std::string frameSizeRefusal(const std::string& codecType, int width, int height) override;
+    std::unique_ptr<media::MovieWriter> createMovieFile(const std::string& path, int& result) override;
 };
 
 } // namespace bridge

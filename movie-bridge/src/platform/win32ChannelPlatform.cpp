@@ -5,7 +5,16 @@ namespace bridge {
 bool Win32ChannelPlatform::openPipe(const std::string& pipePath) {
     _pipe = CreateFileA(pipePath.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    return _pipe != INVALID_HANDLE_VALUE;
+    if (_pipe == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    // The process at the server end is the host; without it the wait could not notice a host
+    // that died, so the bridge then waits on the request event alone, as before.
+    ULONG hostProcessId = 0;
+    if (GetNamedPipeServerProcessId(_pipe, &hostProcessId)) {
+        _host = OpenProcess(SYNCHRONIZE, FALSE, hostProcessId);
+    }
+    return true;
 }
 
 bool Win32ChannelPlatform::openRequestEvent(const std::string& name) {
@@ -19,7 +28,17 @@ bool Win32ChannelPlatform::openReplyEvent(const std::string& name) {
 }
 
 bool Win32ChannelPlatform::waitForRequest() {
-    return WaitForSingleObject(_requestEvent, INFINITE) == WAIT_OBJECT_0;
+    if (_host == nullptr) {
+        return WaitForSingleObject(_requestEvent, INFINITE) == WAIT_OBJECT_0;
+    }
+    // A set event wins over a host that set it and then ended: the first signalled handle
+    // in the array is the one reported.
+    const HANDLE waitOn[] = {_requestEvent, _host};
+    const DWORD result = WaitForMultipleObjects(2, waitOn, FALSE, INFINITE);
+    if (result == WAIT_OBJECT_0 + 1) {
+        SetLastError(ERROR_BROKEN_PIPE);
+    }
+    return result == WAIT_OBJECT_0;
 }
 
 std::size_t Win32ChannelPlatform::bytesInPipe() {

@@ -1,6 +1,8 @@
 #pragma once
 // The channel on Windows: the client end of a named pipe, two named events, and an
-// unnamed file mapping backed by the paging file.
+// unnamed file mapping backed by the paging file. While it waits for a request the bridge
+// also watches the host's process, so a host that dies ends the job with -8 instead of
+// leaving the bridge waiting for ever.
 
 #include "channelPlatform.h"
 
@@ -35,6 +37,8 @@ private:
     HANDLE _pipe = INVALID_HANDLE_VALUE;
     HANDLE _requestEvent = nullptr;
     HANDLE _replyEvent = nullptr;
+    // The host's process, opened for waiting only; null when the pipe does not tell it.
+    HANDLE _host = nullptr;
 };
 
 } // namespace bridge
