@@ -29,12 +29,12 @@ using ModeProcedure = void (*)(std::int32_t& exitCode, const std::string& jobFil
 
 // Mode "r": jobFile is the movie to read.
 void runReadMode(std::int32_t& exitCode, const std::string& jobFile, MediaEngine& engine, Channel& channel,
-    SharedView& sharedView);
+                 SharedView& sharedView);
 // Mode "w": jobFile is the movie to create.
 void runWriteMode(std::int32_t& exitCode, const std::string& jobFile, MediaEngine& engine, Channel& channel,
-    SharedView& sharedView);
+                  SharedView& sharedView);
 // Mode "q": jobFile only receives a failure text.
 void runQueryMode(std::int32_t& exitCode, const std::string& jobFile, MediaEngine& engine, Channel& channel,
-    SharedView& sharedView);
+                  SharedView& sharedView);
 
 } // namespace bridge

@@ -2,6 +2,8 @@
 #include "codecQuery.h"
 #include "exitCodes.h"
 #include "media/codecList.h"
+#include "media/fake/fakeEngine.h"
+#include "modes.h"
 #include "recordingPlatform.h"
 #include "records.h"
 
@@ -29,6 +31,17 @@ namespace {
 
 class ServeCodecListTest : public ::testing::Test {
 protected:
+    // Mode q as the entry point runs it, with the names the engine lists.
+    std::string modeFailureOf(const std::optional<std::vector<std::string>>& names) {
+        media::fake::FakeEngine engine;
+        engine.codecs = names;
+        try {
+            runQueryMode(exitCode, "unused job file", engine, channel, view);
+        } catch (const BridgeFailure& failure) {
+            return failure.what();
+        }
+        return "";
+    }
     std::string failureOf(const std::optional<std::vector<std::string>>& names) {
         try {
             serveCodecList(exitCode, channel, view, names);
@@ -72,6 +85,33 @@ TEST_F(ServeCodecListTest, NoListAndAnEmptyListFailWithTheirCodes) {
     EXPECT_EQ(failureOf(std::vector<std::string>{}), "failed to map memory");
     EXPECT_EQ(exitCode, exitCodes::mapFailed);
     EXPECT_EQ(countOf("writePipe 8"), 0);
+}
+
+TEST_F(ServeCodecListTest, ModeQHandsOverWhatTheEngineLists) {
+    struct Case {
+        std::optional<std::vector<std::string>> names;
+        std::string failure;
+        std::int32_t exitCode;
+        std::string text;
+    };
+    const std::string longest(31, 'n');
+    for (const Case& c : {Case{std::vector<std::string>{"mjpeg", "png", "prores_ks"}, "", 0, "mjpeg@png@prores_ks@"},
+                          Case{std::vector<std::string>{longest, "x", "x"}, "", 0, longest + "@x@x@"},
+                          Case{std::nullopt, "unable to get the codec list", exitCodes::codecListFailed, ""},
+                          Case{std::vector<std::string>{}, "failed to map memory", exitCodes::mapFailed, ""}}) {
+        platform = RecordingPlatform{};
+        exitCode = 0;
+        platform.queueControlWord(endMarker);
+        EXPECT_EQ(modeFailureOf(c.names), c.failure);
+        EXPECT_EQ(exitCode, c.exitCode);
+        if (c.failure.empty()) {
+            const auto section = platform.sectionBytes();
+            EXPECT_EQ(std::string(section.begin(), section.end()), c.text);
+            EXPECT_EQ(platform.replies.size(), 1u);
+        } else {
+            EXPECT_TRUE(platform.replies.empty());
+        }
+    }
 }
 
 TEST(MovieEncoderList, OffersOnlyEncodersTheMovMuxerStoresIncludingTheFallback) {

@@ -1,5 +1,6 @@
 #include "bridgeFailure.h"
 #include "exitCodes.h"
+#include "media/fake/fakeEngine.h"
 #include "moviehostEntry.h"
 #include "recordingPlatform.h"
 
@@ -19,46 +20,25 @@ using ::testing::IsSupersetOf;
 
 namespace {
 
-// Records its start-up and shut-down steps into the platform's call list, so that the
-// order across engine and channel is visible; either start-up step can be made to fail.
-class FakeEngine : public MediaEngine {
-public:
-    explicit FakeEngine(std::vector<std::string>& calls) : _calls(calls) {}
-    long initialize() override {
-        _calls.push_back("initialize");
-        return initializeResult;
-    }
-    long enterMovies() override {
-        _calls.push_back("enterMovies");
-        return enterResult;
-    }
-    void exitMovies() override { _calls.push_back("exitMovies"); }
-    void terminate() override { _calls.push_back("terminate"); }
-
-    long initializeResult = 0;
-    long enterResult = 0;
-
-private:
-    std::vector<std::string>& _calls;
-};
-
 std::vector<std::string>* modeCalls = nullptr;
 
-void recordMode(std::int32_t&, const std::string& jobFile, Channel&, SharedView& view) {
+// Shows that the mode runs with the entry point's engine: the fake engine records the call.
+void recordMode(std::int32_t&, const std::string& jobFile, MediaEngine& engine, Channel&, SharedView& view) {
     static std::uint8_t section[16];
     view = SharedView{section, sizeof section};
     modeCalls->push_back("mode " + jobFile);
+    engine.codecTypeNames();
 }
 
-void failingMode(std::int32_t& exitCode, const std::string&, Channel&, SharedView&) {
+void failingMode(std::int32_t& exitCode, const std::string&, MediaEngine&, Channel&, SharedView&) {
     raiseFailure(exitCode, exitCodes::pipeReadFailed, "failed to read pipe");
 }
 
-void exhaustedMode(std::int32_t&, const std::string&, Channel&, SharedView&) {
+void exhaustedMode(std::int32_t&, const std::string&, MediaEngine&, Channel&, SharedView&) {
     throw std::bad_alloc();
 }
 
-void foreignMode(std::int32_t&, const std::string&, Channel&, SharedView&) {
+void foreignMode(std::int32_t&, const std::string&, MediaEngine&, Channel&, SharedView&) {
     throw 42;
 }
 
@@ -102,7 +82,7 @@ protected:
     }
 
     RecordingPlatform platform;
-    FakeEngine engine{platform.calls};
+    media::fake::FakeEngine engine{platform.calls};
     ModeProcedures modes{recordMode, recordMode, recordMode};
     std::filesystem::path jobFile;
     std::FILE* errorOut = nullptr;
@@ -114,8 +94,8 @@ TEST_F(MoviehostEntryTest, ASuccessfulJobStartsInOrderAndShutsDownInOrder) {
     EXPECT_EQ(runMode("q"), 0);
     EXPECT_THAT(platform.calls,
                 ElementsAre("initialize", "enterMovies", "openPipe \\\\.\\pipe\\pipe", "openRequestEvent req",
-                            "openReplyEvent rep", "mode " + jobFile.string(), "closeRequestEvent", "closeReplyEvent",
-                            "unmapView 16", "exitMovies", "terminate"));
+                            "openReplyEvent rep", "mode " + jobFile.string(), "codecTypeNames", "closeRequestEvent",
+                            "closeReplyEvent", "unmapView 16", "exitMovies", "terminate"));
     EXPECT_EQ(errorText(), "");
     EXPECT_EQ(jobFileText(), "user data");
 }

@@ -91,6 +91,9 @@ bool RecordingPlatform::writePipe(const void* data, std::size_t size, std::size_
 
 bool RecordingPlatform::setReplyEvent() {
     calls.push_back("setReplyEvent");
+    if (onReplyEvent) {
+        onReplyEvent();
+    }
     return succeeds("setReplyEvent");
 }
 

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -24,6 +25,8 @@ public:
     std::set<std::string> failing; // names of operations that fail ("openPipe", "setReplyEvent", ...)
     std::size_t shortWriteBy = 0;  // writePipe reports this many bytes fewer than asked
     std::size_t shortReadBy = 0;
+    // Runs at every reply event, where a host would look at the section.
+    std::function<void()> onReplyEvent;
 
     std::vector<std::string> calls;                 // "openPipe \\.\pipe\x", "setReplyEvent", ...
     std::vector<std::vector<std::uint8_t>> replies; // every record written to the pipe

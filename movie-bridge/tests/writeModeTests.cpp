@@ -2,6 +2,7 @@
 
 #include "bridgeFailure.h"
 #include "exitCodes.h"
+#include "media/fake/fakeEngine.h"
 #include "recordingPlatform.h"
 #include "records.h"
 
@@ -16,93 +17,16 @@ namespace {
 
 using testing::RecordingPlatform;
 
-// Records what mode w asks of the engine. The compression session hands back one encoded
-// frame per encode, with the decode duration the test chooses.
-class RecordingWriter : public media::MovieWriter {
-public:
-    explicit RecordingWriter(std::vector<std::string>& calls) : _calls(calls) {}
+using media::fake::FakeEngine;
 
-    void setTimeScale(std::int32_t t) override { _calls.push_back("setTimeScale " + std::to_string(t)); }
-    int newVideoTrack(int w, int h, std::int32_t t) override {
-        _calls.push_back("newVideoTrack " + std::to_string(w) + "x" + std::to_string(h) + " " + std::to_string(t));
-        return 0;
+// The engine's calls with the checksums of frames and chunks left out, for tests about order.
+std::vector<std::string> withoutChecksums(const std::vector<std::string>& calls) {
+    std::vector<std::string> stripped;
+    for (const std::string& call : calls) {
+        stripped.push_back(call.substr(0, call.find(" checksum ")));
     }
-    void setGamma(float gamma) override { _calls.push_back("setGamma " + std::to_string(gamma)); }
-    int createCompressionSession(const std::string& name, const media::CompressionOptions& o,
-                                 media::EncodedFrameOutput output) override {
-        _calls.push_back("createCompressionSession " + name + " q" + std::to_string(o.codecQuality) + " key" +
-                         std::to_string(o.maxKeyFrameInterval) + " depth" + std::to_string(o.depth));
-        _output = std::move(output);
-        _pixels.assign(64 * 64 * 4, 0);
-        return sessionResult;
-    }
-    media::PixelBuffer pixelBuffer() override { return {_pixels.data(), 64 * 4, 1, 1}; }
-    int encodeFrame(std::int64_t time, std::int64_t duration) override {
-        _calls.push_back("encodeFrame " + std::to_string(time) + " " + std::to_string(duration));
-        if (encodeResult != 0) {
-            return encodeResult;
-        }
-        _output(media::EncodedFrame{nullptr, 0, time, time, decodeDuration, true});
-        return 0;
-    }
-    int completeFrames() override {
-        _calls.push_back("completeFrames");
-        return 0;
-    }
-    int addEncodedFrame(const media::EncodedFrame& frame) override {
-        _calls.push_back("addEncodedFrame " + std::to_string(frame.displayTime));
-        return addResult;
-    }
-    void finishVideoTrack() override { _calls.push_back("finishVideoTrack"); }
-    static constexpr const char* formatNames[] = {" sowt", " raw", " in24", " in32"};
-    int newSoundTrack(const media::SoundDescription& d) override {
-        _calls.push_back("newSoundTrack " + std::to_string(d.channelCount) + " " + std::to_string(d.bitsPerSample) +
-                         " " + std::to_string(d.sampleRate) + formatNames[static_cast<int>(d.format)]);
-        return 0;
-    }
-    int addSoundSamples(const std::uint8_t*, std::uint32_t count) override {
-        _calls.push_back("addSoundSamples " + std::to_string(count));
-        return 0;
-    }
-    void finishSoundTrack() override { _calls.push_back("finishSoundTrack"); }
-    int writeMovieResource() override {
-        _calls.push_back("writeMovieResource");
-        return resourceResult;
-    }
-    ~RecordingWriter() override { _calls.push_back("writer gone"); }
-
-    int sessionResult = 0;
-    int encodeResult = 0;
-    int addResult = 0;
-    int resourceResult = 0;
-    std::int64_t decodeDuration = 100;
-
-private:
-    std::vector<std::string>& _calls;
-    media::EncodedFrameOutput _output;
-    std::vector<std::uint8_t> _pixels;
-};
-
-class RecordingEngine : public WriteEngine {
-public:
-    std::unique_ptr<media::MovieWriter> createMovieFile(const std::string&, int& result) override {
-        calls.push_back("createMovieFile");
-        if (createResult != 0) {
-            result = createResult;
-            return nullptr;
-        }
-        auto writer = std::make_unique<RecordingWriter>(calls);
-        configure(*writer);
-        return writer;
-    }
-    std::optional<std::vector<std::string>> codecTypeNames() override {
-        return std::vector<std::string>{"mjpeg", "png", "prores_ks"};
-    }
-
-    std::vector<std::string> calls;
-    int createResult = 0;
-    std::function<void(RecordingWriter&)> configure = [](RecordingWriter&) {};
-};
+    return stripped;
+}
 
 WriteSetup setupOf(std::int32_t width, std::int32_t height, double rate, std::int32_t bytesPerPixel,
                    std::int32_t quality, const std::string& codec) {
@@ -146,7 +70,8 @@ protected:
         return static_cast<std::size_t>(std::count(at, calls.end(), "setReplyEvent"));
     }
     bool engineCalled(const std::string& call) const {
-        return std::find(engine.calls.begin(), engine.calls.end(), call) != engine.calls.end();
+        const auto calls = withoutChecksums(engine.calls);
+        return std::find(calls.begin(), calls.end(), call) != calls.end();
     }
 
     std::string jobFile;
@@ -154,11 +79,34 @@ protected:
     std::int32_t exitCode = 0;
     Channel channel{platform, exitCode};
     SharedView view;
-    RecordingEngine engine;
+    FakeEngine engine;
 };
 
+// The host fills the section with a new frame after every reply event; the engine must
+// receive each one as BGRA, top row first, alpha 0 from 3-byte pixels.
 TEST_F(WriteModeTest, WritesOneVideoTrackInTheOrderOfTheJob) {
-    queueSetup(setupOf(4, 2, 25, 3, 50, "png"));
+    const int width = 4;
+    const int height = 2;
+    std::vector<std::string> frameChecksums;
+    platform.onReplyEvent = [&] {
+        if (view.address == nullptr) {
+            return;
+        }
+        auto* section = static_cast<std::uint8_t*>(view.address);
+        const auto frame = static_cast<int>(frameChecksums.size());
+        std::vector<std::uint8_t> expected;
+        for (std::size_t i = 0; i < view.size; ++i) {
+            section[i] = static_cast<std::uint8_t>(i * 7 + frame * 13);
+        }
+        for (int row = 0; row < height; ++row) {
+            const std::uint8_t* pixel = section + (height - 1 - row) * width * 3;
+            for (int x = 0; x < width; ++x, pixel += 3) {
+                expected.insert(expected.end(), {pixel[2], pixel[1], pixel[0], 0});
+            }
+        }
+        frameChecksums.push_back(media::fake::checksumText(media::fake::checksumOf(expected.data(), expected.size())));
+    };
+    queueSetup(setupOf(width, height, 25, 3, 50, "png"));
     platform.queueControlWord(0);
     platform.queueControlWord(7);
     platform.queueControlWord(endMarker);
@@ -167,11 +115,14 @@ TEST_F(WriteModeTest, WritesOneVideoTrackInTheOrderOfTheJob) {
     EXPECT_EQ(exitCode, 0);
 
     EXPECT_EQ(platform.calls.front(), "setReplyEvent");
-    EXPECT_EQ(engine.calls, (std::vector<std::string>{"createMovieFile", "setTimeScale 2500", "newVideoTrack 4x2 2500",
-                                                      "createCompressionSession png q768 key24 depth24",
-                                                      "setGamma 1.000000", "encodeFrame 0 100", "addEncodedFrame 0",
-                                                      "encodeFrame 100 100", "addEncodedFrame 100", "completeFrames",
-                                                      "finishVideoTrack", "writeMovieResource", "writer gone"}));
+    ASSERT_GE(frameChecksums.size(), 2u);
+    EXPECT_EQ(engine.calls,
+              (std::vector<std::string>{"createMovieFile " + jobFile, "setTimeScale 2500", "newVideoTrack 4x2 2500",
+                                        "codecTypeNames", "createCompressionSession png q768 key24 depth24",
+                                        "setGamma 1.000000", "encodeFrame 0 100 checksum " + frameChecksums[0],
+                                        "addEncodedFrame 0", "encodeFrame 100 100 checksum " + frameChecksums[1],
+                                        "addEncodedFrame 100", "completeFrames", "finishVideoTrack",
+                                        "writeMovieResource", "writer gone"}));
     ASSERT_EQ(platform.replies.size(), 1u);
     WriteReplyBytes bytes;
     std::copy(platform.replies[0].begin(), platform.replies[0].end(), bytes.begin());
@@ -192,18 +143,18 @@ TEST_F(WriteModeTest, FallsBackToJpegForUnknownNamesAndNamesDifferingInCase) {
         RecordingPlatform script;
         std::int32_t code = 0;
         Channel scriptChannel{script, code};
-        RecordingEngine recording;
+        FakeEngine recording;
         script.queueRequest({bytes.begin(), bytes.end()});
         script.queueControlWord(endMarker);
         script.queueControlWord(endMarker);
         SharedView scriptView;
         serveWriteJob(code, jobFile, scriptChannel, scriptView, recording, nullptr);
-        EXPECT_EQ(recording.calls[3], "createCompressionSession mjpeg q0 key24 depth32");
+        EXPECT_EQ(recording.calls[4], "createCompressionSession mjpeg q0 key24 depth32");
     }
 }
 
 TEST_F(WriteModeTest, DropsEncodedFramesWithoutADecodeDuration) {
-    engine.configure = [](RecordingWriter& writer) { writer.decodeDuration = 0; };
+    engine.writerScript.decodeDuration = 0;
     queueSetup(setupOf(2, 2, 24, 3, 50, "mjpeg"));
     platform.queueControlWord(0);
     platform.queueControlWord(endMarker);
@@ -214,7 +165,7 @@ TEST_F(WriteModeTest, DropsEncodedFramesWithoutADecodeDuration) {
 }
 
 TEST_F(WriteModeTest, AFailedAddEndsTheJobThroughTheEncodeCall) {
-    engine.configure = [](RecordingWriter& writer) { writer.addResult = -28; };
+    engine.writerScript.addResult = -28;
     queueSetup(setupOf(2, 2, 24, 3, 50, "mjpeg"));
     platform.queueControlWord(0);
     EXPECT_EQ(run(), "error from AddMediaSample: -28");
@@ -223,7 +174,7 @@ TEST_F(WriteModeTest, AFailedAddEndsTheJobThroughTheEncodeCall) {
 }
 
 TEST_F(WriteModeTest, EngineFailuresCarryTheirCodesAndResults) {
-    engine.configure = [](RecordingWriter& writer) { writer.encodeResult = -22; };
+    engine.writerScript.encodeResult = -22;
     queueSetup(setupOf(2, 2, 24, 3, 50, "mjpeg"));
     platform.queueControlWord(0);
     EXPECT_EQ(run(), "error from ICMCompressionSessionEncodeFrame: -22");
@@ -232,8 +183,8 @@ TEST_F(WriteModeTest, EngineFailuresCarryTheirCodesAndResults) {
     RecordingPlatform script;
     std::int32_t code = 0;
     Channel scriptChannel{script, code};
-    RecordingEngine failingSession;
-    failingSession.configure = [](RecordingWriter& writer) { writer.sessionResult = -1; };
+    FakeEngine failingSession;
+    failingSession.writerScript.sessionResult = -1;
     const auto bytes = encode(setupOf(2, 2, 24, 3, 50, "mjpeg"));
     script.queueRequest({bytes.begin(), bytes.end()});
     SharedView scriptView;
@@ -252,7 +203,7 @@ TEST_F(WriteModeTest, AMovieFileThatCannotBeCreatedIsAnOpenFailure) {
     RecordingPlatform script;
     Channel scriptChannel{script, code};
     SharedView scriptView;
-    RecordingEngine unused;
+    FakeEngine unused;
     try {
         serveWriteJob(code, missing, scriptChannel, scriptView, unused, nullptr);
         FAIL() << "no failure";
@@ -272,7 +223,7 @@ TEST_F(WriteModeTest, RefusesFrameSizesBeforeAnySectionIsMade) {
         const auto bytes = encode(setup);
         script.queueRequest({bytes.begin(), bytes.end()});
         SharedView scriptView;
-        RecordingEngine recording;
+        FakeEngine recording;
         EXPECT_THROW(serveWriteJob(code, jobFile, scriptChannel, scriptView, recording, nullptr), BridgeFailure);
         EXPECT_EQ(code, exitCodes::mapFailed);
         for (const auto& call : script.calls) {
@@ -305,7 +256,8 @@ TEST_F(WriteModeTest, AddsSoundTracksWithWholeSampleFramesOnly) {
     const std::vector<std::string> expected{
         "newSoundTrack 2 16 48000 sowt", "addSoundSamples 4800", "addSoundSamples 4799", "finishSoundTrack",
         "newSoundTrack 1 8 22050 raw",   "finishSoundTrack",     "writeMovieResource"};
-    EXPECT_EQ(std::vector<std::string>(engine.calls.end() - 8, engine.calls.end() - 1), expected);
+    const auto calls = withoutChecksums(engine.calls);
+    EXPECT_EQ(std::vector<std::string>(calls.end() - 8, calls.end() - 1), expected);
     EXPECT_EQ(signalsAfter("readPipe 16"), 8u);
 }
 
@@ -314,7 +266,7 @@ TEST_F(WriteModeTest, RefusesChunksOutsideTheSectionWithoutReadingThem) {
         RecordingPlatform script;
         std::int32_t code = 0;
         Channel scriptChannel{script, code};
-        RecordingEngine recording;
+        FakeEngine recording;
         const auto setup = encode(setupOf(80, 60, 25, 4, 50, "mjpeg"));
         script.queueRequest({setup.begin(), setup.end()});
         script.queueControlWord(endMarker);
@@ -348,7 +300,7 @@ TEST_F(WriteModeTest, RefusesSoundTheMovieCannotDescribe) {
 }
 
 TEST_F(WriteModeTest, AMovieResourceThatCannotBeWrittenIsNotReportedAsSuccess) {
-    engine.configure = [](RecordingWriter& writer) { writer.resourceResult = -28; };
+    engine.writerScript.resourceResult = -28;
     queueSetup(setupOf(2, 2, 25, 3, 50, "mjpeg"));
     platform.queueControlWord(endMarker);
     platform.queueControlWord(endMarker);

@@ -107,8 +107,7 @@ void readFrames(const ReadCase& movie) {
     check(int32At(reply->data(), 8) == movie.recipe.frameCount, "frame count");
     check(static_cast<std::uint32_t>(int32At(reply->data(), 12)) == movie.frameRate, "frame rate");
     check(static_cast<std::uint32_t>(int32At(reply->data(), 20)) == sectionSize, "section size");
-    const std::uint8_t* section =
-        job.mapSection(static_cast<std::uint32_t>(int32At(reply->data(), 16)), sectionSize);
+    const std::uint8_t* section = job.mapSection(static_cast<std::uint32_t>(int32At(reply->data(), 16)), sectionSize);
     if (!check(section != nullptr, "the section handle cannot be duplicated and mapped")) {
         return;
     }
@@ -123,15 +122,14 @@ void readFrames(const ReadCase& movie) {
         if (movie.recipe.timecode) {
             const auto& timecode = *movie.recipe.timecode;
             check(int32At(section, 0) == timecode.flags && int32At(section, 4) == movie.recipe.timeScale &&
-                      int32At(section, 8) == movie.recipe.frameDuration &&
-                      section[12] == timecode.framesPerSecond,
+                      int32At(section, 8) == movie.recipe.frameDuration && section[12] == timecode.framesPerSecond,
                   "timecode definition after " + which);
             // The recipes below start at a whole second, so the record counts frames only.
             const std::int64_t start = timecode.startFrame;
             const std::int64_t seconds = start / timecode.framesPerSecond;
-            const std::uint8_t expected[4] = {static_cast<std::uint8_t>(seconds / 3600),
-                                              static_cast<std::uint8_t>(seconds / 60 % 60),
-                                              static_cast<std::uint8_t>(seconds % 60), static_cast<std::uint8_t>(frame)};
+            const std::uint8_t expected[4] = {
+                static_cast<std::uint8_t>(seconds / 3600), static_cast<std::uint8_t>(seconds / 60 % 60),
+                static_cast<std::uint8_t>(seconds % 60), static_cast<std::uint8_t>(frame)};
             check(std::equal(expected, expected + 4, section + 16), "timecode record after " + which);
         } else {
             check(int32At(section, 0) == -1, "no-timecode marker after " + which);

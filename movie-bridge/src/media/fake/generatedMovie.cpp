@@ -25,8 +25,8 @@ std::string recipeText(const MovieRecipe& recipe) {
     text << recipeWord << ' ' << recipe.width << ' ' << recipe.height << ' ' << recipe.frameCount << ' '
          << recipe.timeScale << ' ' << recipe.frameDuration;
     if (recipe.timecode) {
-        text << ' ' << timecodeWord << ' ' << int{recipe.timecode->framesPerSecond} << ' ' << recipe.timecode->startFrame
-             << ' ' << recipe.timecode->flags;
+        text << ' ' << timecodeWord << ' ' << int{recipe.timecode->framesPerSecond} << ' '
+             << recipe.timecode->startFrame << ' ' << recipe.timecode->flags;
     }
     return text.str();
 }
@@ -71,9 +71,9 @@ GeneratedMovie::GeneratedMovie(const MovieRecipe& recipe) : _recipe(recipe) {
     const bool sizeFits = recipe.width > 0 && recipe.height > 0 &&
                           recipe.width <= std::numeric_limits<std::int16_t>::max() &&
                           recipe.height <= std::numeric_limits<std::int16_t>::max();
-    const bool timingFits = recipe.frameCount > 0 && recipe.timeScale > 0 && recipe.frameDuration > 0 &&
-                            std::int64_t{recipe.frameCount} * recipe.frameDuration <=
-                                std::numeric_limits<TimeValue>::max();
+    const bool timingFits =
+        recipe.frameCount > 0 && recipe.timeScale > 0 && recipe.frameDuration > 0 &&
+        std::int64_t{recipe.frameCount} * recipe.frameDuration <= std::numeric_limits<TimeValue>::max();
     if (!sizeFits || !timingFits) {
         throw MovieOpenError("generated movie cannot be made: '" + recipeText(recipe) + "'");
     }

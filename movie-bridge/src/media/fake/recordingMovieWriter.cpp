@@ -14,6 +14,20 @@ std::uint32_t checksumOf(const std::uint8_t* data, std::size_t size) {
     return hash;
 }
 
+const char* sampleFormatName(SampleFormat format) {
+    switch (format) {
+    case SampleFormat::signedLittleEndian16:
+        return "sowt";
+    case SampleFormat::unsigned8:
+        return "raw";
+    case SampleFormat::signedLittleEndian24:
+        return "in24";
+    case SampleFormat::signedLittleEndian32:
+        return "in32";
+    }
+    return "unknown";
+}
+
 std::string checksumText(std::uint32_t checksum) {
     char text[9];
     std::snprintf(text, sizeof text, "%08x", static_cast<unsigned>(checksum));
@@ -87,8 +101,8 @@ void RecordingMovieWriter::finishVideoTrack() {
 
 int RecordingMovieWriter::newSoundTrack(const SoundDescription& description) {
     record("newSoundTrack " + std::to_string(description.channelCount) + " " +
-           std::to_string(description.bitsPerSample) + " " + std::to_string(description.sampleRate) +
-           (description.format == SampleFormat::signedLittleEndian16 ? " sowt" : " raw"));
+           std::to_string(description.bitsPerSample) + " " + std::to_string(description.sampleRate) + " " +
+           sampleFormatName(description.format));
     _sampleFrameBytes = std::size_t(description.channelCount) * description.bitsPerSample / 8;
     return 0;
 }

@@ -17,6 +17,8 @@ namespace bridge::media::fake {
 std::uint32_t checksumOf(const std::uint8_t* data, std::size_t size);
 // Eight lower-case hexadecimal digits.
 std::string checksumText(std::uint32_t checksum);
+// The sample description's format as the recording names it: sowt, raw, in24, in32.
+const char* sampleFormatName(SampleFormat format);
 
 // What a writer answers; every result is returned from its call, so a test can make any
 // engine step fail with a code of its choice.
