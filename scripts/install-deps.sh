@@ -9,8 +9,8 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     # media engine of the movie bridge, and the ffmpeg command used by tests and benchmarks
     libavformat-dev libavcodec-dev libswscale-dev libavutil-dev ffmpeg libpng-dev
-    # cross compilers that keep the Windows-only sources compiling
-    g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
+    # cross compilers of the Windows build, and 64-bit Wine that runs its checks
+    g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine64
     # X11, GLX and Mesa for the windowing layer and the graphics check
     xvfb xauth libx11-dev libgl-dev libglx-dev libgl1-mesa-dri libxrandr-dev mesa-utils
     # peers of the XML check's benchmark, and the fuzzing toolchain
