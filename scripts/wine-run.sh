@@ -28,19 +28,23 @@ unset DISPLAY WAYLAND_DISPLAY
 ready=$prefix/.kr-ready
 case $action in
 prepare)
-    rm -f "$ready"
-    mkdir -p "$prefix"
-    if ! log=$("$wine" wineboot --init 2>&1); then
-        echo "skipped: $wine wineboot failed: $(tail -n 3 <<<"$log")"
-        exit 77
+    # A prefix made by this same Wine is kept: making one takes most of a minute.
+    version=$("$wine" --version 2>&1)
+    if [[ ! -f $ready || $(cat "$ready") != "$version" ]]; then
+        rm -f "$ready"
+        mkdir -p "$prefix"
+        if ! log=$("$wine" wineboot --init 2>&1); then
+            echo "skipped: $wine wineboot failed: $(tail -n 3 <<<"$log")"
+            exit 77
+        fi
     fi
     answer=$("$wine" cmd.exe /c echo kr-wine-ready 2>&1)
     if [[ $answer != *kr-wine-ready* ]]; then
         echo "skipped: $wine cannot start a trivial program: $(tail -n 3 <<<"$answer")"
         exit 77
     fi
-    touch "$ready"
-    echo "Wine prefix ready: $prefix ($("$wine" --version))"
+    echo "$version" >"$ready"
+    echo "Wine prefix ready: $prefix ($version)"
     ;;
 run)
     program=$1
