@@ -11,9 +11,9 @@
 //                                                          section (-7 on failure) and leave
 //                                                          its view for the entry point to unmap.
 // The movie work goes through the engine (media/mediaEngine.h), never to a library
-// directly. Records are encoded and decoded with records.h. Every failing step stores its negative
-// code in exitCode and raises the message, with raiseFailure (bridgeFailure.h); primitives
-// do so themselves. The procedure returns normally when the host sent its final -1.
+// directly. Records are encoded and decoded with records.h. Every failing step stores its
+// negative code in exitCode and raises the message, with raiseFailure (bridgeFailure.h);
+// primitives do so themselves. The procedure returns normally when the host sent its final -1.
 
 #include "channel.h"
 #include "media/mediaEngine.h"
