@@ -39,6 +39,7 @@ public:
     WriterScript writerScript;
 
 private:
+    // Declared before calls, which refers to it unless a shared list was given.
     std::vector<std::string> _ownCalls;
 
 public:
