@@ -2,7 +2,7 @@
 PRESET ?= release
 BUILD_DIR := build/$(PRESET)
 
-.PHONY: all deps configure build test demo bench fuzz soak format clean
+.PHONY: all deps configure build test demo bench fuzz soak format clean install package
 
 all: build
 
@@ -17,6 +17,15 @@ build: configure
 
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j2
+
+# Installs the programs, plug-ins, libraries, headers and packages under PREFIX.
+PREFIX ?= /usr/local
+install: build
+	@cmake --install $(BUILD_DIR) --prefix $(PREFIX)
+
+# The Debian package (krsystem_<version>_<arch>.deb, installing under /opt/krsystem) in $(BUILD_DIR).
+package: build
+	@cd $(BUILD_DIR) && cpack
 
 demo: build
 	@scripts/demo.sh $(BUILD_DIR)/bin
