@@ -2,9 +2,29 @@
 PRESET ?= release
 BUILD_DIR := build/$(PRESET)
 
-.PHONY: all deps configure build test demo bench fuzz soak format clean install package
+.PHONY: all help deps configure build test demo bench fuzz soak format clean install package
 
 all: build
+
+help:
+	@echo "make [TARGET] [PRESET=release|debug|asan]   (build folder: build/PRESET)"
+	@echo ""
+	@echo "  build     install missing Debian packages, configure and build (the default)"
+	@echo "  test      build, then run the test suite of the preset (what CI runs)"
+	@echo "  demo      build, then show each program at work (scripts/demo/)"
+	@echo "  bench     build, then run every benchmark (bench/<area>/run.sh)"
+	@echo "  fuzz      run the libFuzzer targets for FUZZ_SECONDS each (default 60), in build/fuzz"
+	@echo "  soak      run the document property test over SOAK_ROUNDS random documents (default 3000)"
+	@echo "  install   install the programs, plug-ins, libraries and headers under PREFIX (default /usr/local)"
+	@echo "  package   make the Debian package in build/PRESET"
+	@echo "  format    apply .clang-format to every tracked C++ file"
+	@echo "  deps      install the Debian packages the build and tests need (scripts/install-deps.sh)"
+	@echo "  configure configure build/PRESET from CMakePresets.json"
+	@echo "  clean     remove build/"
+	@echo "  help      this list"
+	@echo ""
+	@echo "One target: cmake --build --preset PRESET --target NAME. One test: cd build/PRESET && ctest -R NAME."
+	@echo "See CONTRIBUTING.md and docs/ARCHITECTURE.md."
 
 deps:
 	@scripts/install-deps.sh
