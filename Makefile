@@ -2,21 +2,52 @@
 PRESET ?= release
 BUILD_DIR := build/$(PRESET)
 
-.PHONY: all deps configure build test demo bench fuzz soak format clean
+.PHONY: all help deps configure build test demo bench fuzz soak format clean install package
 
 all: build
+
+help:
+	@echo "make [TARGET] [PRESET=release|debug|asan|tsan]   (build folder: build/PRESET)"
+	@echo ""
+	@echo "  build     install missing Debian packages, configure and build (the default)"
+	@echo "  test      build, then run the test suite of the preset (CI: make test KR_WERROR=ON)"
+	@echo "  demo      build, then show each program at work (scripts/demo/)"
+	@echo "  bench     build, then run every benchmark (bench/<area>/run.sh)"
+	@echo "  fuzz      run the libFuzzer targets for FUZZ_SECONDS each (default 60), in build/fuzz"
+	@echo "  soak      run the document property test over SOAK_ROUNDS random documents (default 3000)"
+	@echo "  install   install the programs, plug-ins, libraries and headers under PREFIX (default /usr/local)"
+	@echo "  package   make the Debian package in build/PRESET"
+	@echo "  format    apply .clang-format to every tracked C++ file (make test checks it)"
+	@echo "  deps      install the Debian packages the build and tests need (scripts/install-deps.sh)"
+	@echo "  configure configure build/PRESET from CMakePresets.json"
+	@echo "  clean     remove build/"
+	@echo "  help      this list"
+	@echo ""
+	@echo "One target: cmake --build --preset PRESET --target NAME. One test: cd build/PRESET && ctest -R NAME."
+	@echo "See CONTRIBUTING.md and docs/ARCHITECTURE.md."
 
 deps:
 	@scripts/install-deps.sh
 
+# KR_WERROR=ON (as .ci/run sets it) makes every compiler warning an error.
 configure: deps
-	@cmake --preset $(PRESET) >/dev/null
+	@cmake --preset $(PRESET) $(if $(KR_WERROR),-DKR_WERROR=$(KR_WERROR)) >/dev/null
 
 build: configure
 	@cmake --build --preset $(PRESET)
 
+# The preset's tests (the tsan preset runs only the processing-thread and channel tests).
 test: build
-	cd $(BUILD_DIR) && ctest --output-on-failure -j2
+	ctest --preset $(PRESET)
+
+# Installs the programs, plug-ins, libraries, headers and packages under PREFIX.
+PREFIX ?= /usr/local
+install: build
+	@cmake --install $(BUILD_DIR) --prefix $(PREFIX)
+
+# The Debian package (krsystem_<version>_<arch>.deb, installing under /opt/krsystem) in $(BUILD_DIR).
+package: build
+	@cd $(BUILD_DIR) && cpack
 
 demo: build
 	@scripts/demo.sh $(BUILD_DIR)/bin
@@ -54,7 +85,7 @@ soak: build
 	@KR_PROPERTY_SEED=$(SOAK_SEED) KR_PROPERTY_ROUNDS=$(SOAK_ROUNDS) $(BUILD_DIR)/tests/piDocumentPropertyTests
 
 format:
-	@git ls-files '*.cpp' '*.h' '*.inline' | xargs -r clang-format -i
+	@scripts/format.sh
 
 clean:
 	rm -rf build

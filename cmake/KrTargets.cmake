@@ -46,13 +46,51 @@ function(kr_add_krmodule name)
     _kr_add_plugin(krmodule ${name} ${ARGN})
 endfunction()
 
-# A GoogleTest executable; each test case becomes one CTest test. Tests find the
-# programs and plug-ins through the KR_BIN_DIR definition (the common output directory).
-function(kr_add_gtest name)
+# Every test is registered with kr_add_test, whatever runs it:
+#   kr_add_test(name SOURCES a.cpp b.cpp [LIBS ...] [DEPENDS ...] [LABELS ...] [TIMEOUT s])
+#       a GoogleTest program in build/<preset>/tests; each test case becomes one CTest test.
+#       It finds the programs and plug-ins through KR_BIN_DIR (the common output directory)
+#       and the sources through KR_SOURCE_DIR.
+#   kr_add_test(name COMMAND program args... [DEPENDS ...] [LABELS ...] [TIMEOUT s] [SKIP_RETURN_CODE n])
+#       one CTest test running a script or program.
+# LABELS say what kind of test it is, so that `ctest -L KIND` runs one kind:
+#   unit         in-process, against the code and its platform layers (the default)
+#   integration  starts the real programs, or installs and packages the tree
+#   matrix       one property over many generated inputs
+#   gui          needs an X server (the tests start their own Xvfb)
+#   windows      the Windows-only sources, compiled by mingw-w64
+#   style        the sources themselves (the format check)
+set(KR_TEST_LABELS unit integration matrix gui windows style)
+
+function(kr_add_test name)
     if(NOT KR_BUILD_TESTS)
         return()
     endif()
-    cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS;DEPENDS;LABELS" ${ARGN})
+    cmake_parse_arguments(ARG "" "TIMEOUT;SKIP_RETURN_CODE" "SOURCES;COMMAND;LIBS;DEPENDS;LABELS" ${ARGN})
+    if(NOT ARG_SOURCES AND NOT ARG_COMMAND OR ARG_SOURCES AND ARG_COMMAND)
+        message(FATAL_ERROR "kr_add_test(${name}): give either SOURCES (a GoogleTest program) or COMMAND")
+    endif()
+    if(NOT ARG_LABELS)
+        set(ARG_LABELS unit)
+    endif()
+    set(unknownLabels ${ARG_LABELS})
+    list(REMOVE_ITEM unknownLabels ${KR_TEST_LABELS})
+    if(unknownLabels)
+        message(FATAL_ERROR "kr_add_test(${name}): unknown label ${unknownLabels}; known: ${KR_TEST_LABELS}")
+    endif()
+    if(NOT ARG_TIMEOUT)
+        set(ARG_TIMEOUT 120)
+    endif()
+
+    if(ARG_COMMAND)
+        add_test(NAME ${name} COMMAND ${ARG_COMMAND})
+        set_tests_properties(${name} PROPERTIES TIMEOUT ${ARG_TIMEOUT} LABELS "${ARG_LABELS}")
+        if(DEFINED ARG_SKIP_RETURN_CODE)
+            set_tests_properties(${name} PROPERTIES SKIP_RETURN_CODE ${ARG_SKIP_RETURN_CODE})
+        endif()
+        return()
+    endif()
+
     add_executable(${name} ${ARG_SOURCES})
     set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${KR_TEST_OUTPUT_DIR}
                                              BUILD_RPATH "${KR_OUTPUT_DIR}")
@@ -62,12 +100,19 @@ function(kr_add_gtest name)
     if(ARG_DEPENDS)
         add_dependencies(${name} ${ARG_DEPENDS})
     endif()
-    if(NOT ARG_TIMEOUT)
-        set(ARG_TIMEOUT 120)
-    endif()
-    # LABELS name groups of tests that ctest -L can run alone (the read matrix: "matrix").
-    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-                         PROPERTIES TIMEOUT ${ARG_TIMEOUT} LABELS "${ARG_LABELS}")
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 TEST_LIST ${name}_TESTS
+                         PROPERTIES TIMEOUT ${ARG_TIMEOUT})
+    # The test cases are known only when CTest runs the program, so their labels (a list,
+    # which gtest_discover_tests cannot pass on) are set by a script included after them.
+    set(labelScript ${CMAKE_CURRENT_BINARY_DIR}/${name}_labels.cmake)
+    file(WRITE ${labelScript}
+         "if(DEFINED ${name}_TESTS)\n  set_tests_properties(\${${name}_TESTS} PROPERTIES LABELS \"${ARG_LABELS}\")\nendif()\n")
+    set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${labelScript})
+endfunction()
+
+# The former name of kr_add_test for GoogleTest programs.
+function(kr_add_gtest name)
+    kr_add_test(${name} ${ARGN})
 endfunction()
 
 # Compiles Windows-only sources with a mingw-w64 cross compiler (objects only, no link),
@@ -84,10 +129,9 @@ function(kr_add_cross_compile_check name)
     foreach(def IN LISTS ARG_DEFINES)
         list(APPEND flags -D${def})
     endforeach()
-    add_test(NAME ${name}
-             COMMAND ${PROJECT_SOURCE_DIR}/scripts/cross-compile-check.sh ${ARG_COMPILER}
-                     ${CMAKE_CURRENT_BINARY_DIR}/${name} ${flags} -- ${ARG_SOURCES})
-    set_tests_properties(${name} PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 300)
+    kr_add_test(${name} LABELS windows TIMEOUT 300 SKIP_RETURN_CODE 77
+                COMMAND ${PROJECT_SOURCE_DIR}/scripts/cross-compile-check.sh ${ARG_COMPILER}
+                        ${CMAKE_CURRENT_BINARY_DIR}/${name} ${flags} -- ${ARG_SOURCES})
 endfunction()
 
 # A benchmark program, built into build/<preset>/bench and run by bench/<area>/run.sh.

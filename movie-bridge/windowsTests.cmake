@@ -11,21 +11,21 @@ set(krWindowsBuildDir ${CMAKE_BINARY_DIR}/windows)
 set(krWinePrefix ${CMAKE_BINARY_DIR}/wine-prefix)
 set(krWineRun ${PROJECT_SOURCE_DIR}/scripts/wine-run.sh run ${krWinePrefix})
 
-add_test(NAME movieBridgeWindowsBuild
-         COMMAND ${PROJECT_SOURCE_DIR}/scripts/windows-build.sh ${PROJECT_SOURCE_DIR} ${krWindowsBuildDir}
-                 ${CMAKE_BUILD_TYPE})
-set_tests_properties(movieBridgeWindowsBuild PROPERTIES FIXTURES_SETUP windowsBuild LABELS windows
-                                                        SKIP_RETURN_CODE 77 TIMEOUT 900)
+kr_add_test(movieBridgeWindowsBuild LABELS windows SKIP_RETURN_CODE 77 TIMEOUT 900
+    COMMAND ${PROJECT_SOURCE_DIR}/scripts/windows-build.sh ${PROJECT_SOURCE_DIR} ${krWindowsBuildDir}
+            ${CMAKE_BUILD_TYPE})
+set_tests_properties(movieBridgeWindowsBuild PROPERTIES FIXTURES_SETUP windowsBuild)
 
-add_test(NAME windowsWinePrefix COMMAND ${PROJECT_SOURCE_DIR}/scripts/wine-run.sh prepare ${krWinePrefix})
-set_tests_properties(windowsWinePrefix PROPERTIES FIXTURES_SETUP winePrefix LABELS windows SKIP_RETURN_CODE 77
-                                                  TIMEOUT 300)
+kr_add_test(windowsWinePrefix LABELS windows SKIP_RETURN_CODE 77 TIMEOUT 300
+    COMMAND ${PROJECT_SOURCE_DIR}/scripts/wine-run.sh prepare ${krWinePrefix})
+set_tests_properties(windowsWinePrefix PROPERTIES FIXTURES_SETUP winePrefix)
 
 # The Win32 host program against moviehost.exe: codec list, mode r, mode w, failure codes
 # and a host that dies.
-add_test(NAME movieBridgeWineHost COMMAND ${krWineRun} ${krWindowsBuildDir}/x86_64/bin/moviehostWin32HostTest.exe)
+kr_add_test(movieBridgeWineHost LABELS windows SKIP_RETURN_CODE 77 TIMEOUT 180
+    COMMAND ${krWineRun} ${krWindowsBuildDir}/x86_64/bin/moviehostWin32HostTest.exe)
 # The WMI driver-version query of the graphics check, printing what Wine reports.
-add_test(NAME graphicsDriverVersionWine COMMAND ${krWineRun} ${krWindowsBuildDir}/x86_64/bin/driverVersionProbe.exe)
+kr_add_test(graphicsDriverVersionWine LABELS windows SKIP_RETURN_CODE 77 TIMEOUT 180
+    COMMAND ${krWineRun} ${krWindowsBuildDir}/x86_64/bin/driverVersionProbe.exe)
 set_tests_properties(movieBridgeWineHost graphicsDriverVersionWine
-                     PROPERTIES FIXTURES_REQUIRED "windowsBuild;winePrefix" LABELS windows SKIP_RETURN_CODE 77
-                                TIMEOUT 180)
+                     PROPERTIES FIXTURES_REQUIRED "windowsBuild;winePrefix")

@@ -2,12 +2,12 @@
 set(gfxTestDir ${PROJECT_SOURCE_DIR}/host-framework/tests)
 
 # Windowing against a private Xvfb that the tests start themselves.
-kr_add_gtest(gfxWindowingTests SOURCES ${gfxTestDir}/gfxWindowingTests.cpp ${gfxTestDir}/gfxSanitizerOptions.cpp
+kr_add_test(gfxWindowingTests LABELS gui SOURCES ${gfxTestDir}/gfxWindowingTests.cpp ${gfxTestDir}/gfxSanitizerOptions.cpp
              LIBS KRgfx X11::X11 OpenGL::GL)
-kr_add_gtest(gfxNoDisplayTests SOURCES ${gfxTestDir}/gfxNoDisplayTests.cpp LIBS KRgfx)
-kr_add_gtest(gfxQueryRulesTests
+kr_add_test(gfxNoDisplayTests SOURCES ${gfxTestDir}/gfxNoDisplayTests.cpp LIBS KRgfx)
+kr_add_test(gfxQueryRulesTests
     SOURCES ${gfxTestDir}/gfxQueryRulesTests.cpp
             ${CMAKE_CURRENT_SOURCE_DIR}/glxExtensionSupport.cpp
             ${CMAKE_CURRENT_SOURCE_DIR}/xRefreshRate.cpp
     LIBS X11::X11 X11::Xrandr)
-kr_add_gtest(liStringTokenizerTests SOURCES ${gfxTestDir}/liStringTokenizerTests.cpp LIBS KRbase)
+kr_add_test(liStringTokenizerTests SOURCES ${gfxTestDir}/liStringTokenizerTests.cpp LIBS KRbase)

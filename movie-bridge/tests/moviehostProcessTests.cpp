@@ -68,7 +68,7 @@ TEST_F(MoviehostProcessTest, MissingOrUnusableChannelObjectsHaveTheirCodes) {
         Broken broken;
         int code;
         std::unique_ptr<HostChannel> channel = std::make_unique<HostChannel>();
-        std::unique_ptr<ChildProcess> process;
+        std::unique_ptr<ChildProcess> process{};
     };
     std::vector<Case> cases;
     cases.push_back({Broken::pipe, exitCodes::pipeOpenFailed});

@@ -1,6 +1,7 @@
 #pragma once
-// The build information every tool and user-interface module registers first thing in its
-// initialisation hook: one release table, the library's own module name.
+// The build information of this product's programs, tools and modules: one release table.
+// syscheck registers an AppBuildInfo, each tool and module (and the LUT 1D tool) a
+// LibraryBuildInfo with its own module name first thing in its initialisation hook.
 
 #include <Kr/InBuildInfo.h>
 
@@ -9,11 +10,12 @@
 
 namespace krtools {
 
-class LibraryBuildInfo final : public Kr::InBuildInfo {
+class ReleaseBuildInfo : public Kr::InBuildInfo {
 public:
-    explicit LibraryBuildInfo(std::string moduleName) : _moduleName(std::move(moduleName)) {}
+    ReleaseBuildInfo(std::string productTitle, std::string moduleName)
+        : _productTitle(std::move(productTitle)), _moduleName(std::move(moduleName)) {}
 
-    std::string getProductTitle() const override { return "Corvath Zantor Library"; }
+    std::string getProductTitle() const override { return _productTitle; }
     std::string getModuleName() const override { return _moduleName; }
     std::string getReleaseName() const override { return "2013"; }
     std::string getVersionString() const override { return "8.0"; }
@@ -26,7 +28,19 @@ public:
     std::string getBuildFlavour() const override { return "opt.x86_64.intel"; }
 
 private:
+    std::string _productTitle;
     std::string _moduleName;
+};
+
+class AppBuildInfo final : public ReleaseBuildInfo {
+public:
+    explicit AppBuildInfo(std::string productTitle) : ReleaseBuildInfo(std::move(productTitle), "") {}
+};
+
+class LibraryBuildInfo final : public ReleaseBuildInfo {
+public:
+    explicit LibraryBuildInfo(std::string moduleName)
+        : ReleaseBuildInfo("Corvath Zantor Library", std::move(moduleName)) {}
 };
 
 } // namespace krtools

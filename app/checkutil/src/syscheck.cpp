@@ -6,6 +6,8 @@
 #include <Kr/In.h>
 #include <Kr/Os.h>
 
+#include "libraryBuildInfo.h"
+
 #include <cstdlib>
 #include <iostream>
 #include <sstream>
@@ -44,21 +46,6 @@ const std::vector<Subcommand> subcommands = {
     {"xml", 3, 3},
 };
 
-class AppBuildInfo : public Kr::InBuildInfo {
-public:
-    std::string getProductTitle() const override { return "Corvath Zantor System Check Utility"; }
-    std::string getModuleName() const override { return ""; }
-    std::string getReleaseName() const override { return "2013"; }
-    std::string getVersionString() const override { return "8.0"; }
-    std::string getVersionSuffix() const override { return getReleaseStatus() == 3 ? "dev" : ""; }
-    int getMajorVersion() const override { return 8; }
-    int getMinorVersion() const override { return 0; }
-    int getReleaseStatus() const override { return 42; }
-    std::string getBuildNumber() const override { return "2600"; }
-    std::string getBuildDate() const override { return "Jun 12 2012"; }
-    std::string getBuildFlavour() const override { return "opt.x86_64.intel"; }
-};
-
 bool isValidCommandLine(const std::vector<const std::string*>& args) {
     const std::size_t n = args.size();
     if (n != 2 && n != 3)
@@ -85,7 +72,8 @@ public:
     int getRc() const { return _rc; }
 
     void operator()() override {
-        Kr::InBuildInfoMgr::registerAppInfo(Kr::OPtr<Kr::InBuildInfo>(new AppBuildInfo));
+        Kr::InBuildInfoMgr::registerAppInfo(
+            Kr::OPtr<Kr::InBuildInfo>(new krtools::AppBuildInfo("Corvath Zantor System Check Utility")));
         Kr::InInitGuard guard(_argc, _argv);
 
         const std::vector<std::string> unbound = Kr::InContextAliasMgrBase::getUnboundArgs();

@@ -3,7 +3,7 @@ if(NOT KR_BUILD_TESTS)
     return()
 endif()
 
-kr_add_gtest(graphicsReportTests
+kr_add_test(graphicsReportTests
     SOURCES tests/graphicsExtensionListTests.cpp tests/graphicsPixelFormatSupportTests.cpp
             tests/graphicsDriverVersionLinuxTests.cpp
             src/graphicsExtensionList.cpp src/graphicsPixelFormatSupport.cpp src/graphicsKrcheckLinux.cpp
@@ -11,7 +11,7 @@ kr_add_gtest(graphicsReportTests
 target_include_directories(graphicsReportTests PRIVATE src)
 
 # syscheck graphics on Xvfb through xvfb-run, compared with glxinfo on the same server.
-kr_add_gtest(graphicsCheckTests
+kr_add_test(graphicsCheckTests LABELS integration gui
     SOURCES tests/graphicsCheckTests.cpp tests/processRun.cpp src/graphicsKrcheckLinux.cpp
     DEPENDS syscheck libKRgraphics TIMEOUT 300)
 target_include_directories(graphicsCheckTests PRIVATE src)
