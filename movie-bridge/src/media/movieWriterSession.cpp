@@ -2,6 +2,7 @@
 
 #include "encoderFrameSizes.h"
 #include "movieWriterQuality.h"
+#include "pixelFormatRange.h"
 
 #include <cmath>
 
@@ -22,25 +23,6 @@ constexpr std::size_t framePadding = 64;
 struct DictionaryFree {
     void operator()(AVDictionary* d) const { av_dict_free(&d); }
 };
-
-bool isFullRange(AVPixelFormat format) {
-    return format == AV_PIX_FMT_YUVJ420P || format == AV_PIX_FMT_YUVJ422P || format == AV_PIX_FMT_YUVJ444P;
-}
-
-// libswscale takes the full-range ("J") formats as their plain twins with a full
-// destination range; the planes are laid out alike.
-AVPixelFormat scaleFormat(AVPixelFormat format) {
-    switch (format) {
-    case AV_PIX_FMT_YUVJ420P:
-        return AV_PIX_FMT_YUV420P;
-    case AV_PIX_FMT_YUVJ422P:
-        return AV_PIX_FMT_YUV422P;
-    case AV_PIX_FMT_YUVJ444P:
-        return AV_PIX_FMT_YUV444P;
-    default:
-        return format;
-    }
-}
 
 // The frame rate the encoder is told: the session's time scale counts 100 units per
 // frame, so the rate is T / 100, except that the rates written as 23.976, 29.97 and 59.94
@@ -101,7 +83,7 @@ int CompressionSession::open(int width, int height, std::int32_t timeScale, cons
     if (!options.allowFrameReordering) {
         c.max_b_frames = 0;
     }
-    if (isFullRange(settings.pixelFormat)) {
+    if (isJpegRangeFormat(settings.pixelFormat)) {
         c.color_range = AVCOL_RANGE_JPEG;
     }
     // A movie keeps codec headers in the track's sample description, not in the frames.
@@ -125,7 +107,8 @@ int CompressionSession::open(int width, int height, std::int32_t timeScale, cons
         return result;
     }
 
-    const int pictureSize = av_image_get_buffer_size(scaleFormat(settings.pixelFormat), width, height, frameAlignment);
+    const int pictureSize =
+        av_image_get_buffer_size(withoutJpegRange(settings.pixelFormat), width, height, frameAlignment);
     if (pictureSize < 0) {
         return pictureSize;
     }
@@ -154,8 +137,8 @@ int CompressionSession::open(int width, int height, std::int32_t timeScale, cons
     av_opt_set_int(_scale.get(), "src_format", source, 0);
     av_opt_set_int(_scale.get(), "dstw", width, 0);
     av_opt_set_int(_scale.get(), "dsth", height, 0);
-    av_opt_set_int(_scale.get(), "dst_format", scaleFormat(settings.pixelFormat), 0);
-    av_opt_set_int(_scale.get(), "dst_range", isFullRange(settings.pixelFormat) ? 1 : 0, 0);
+    av_opt_set_int(_scale.get(), "dst_format", withoutJpegRange(settings.pixelFormat), 0);
+    av_opt_set_int(_scale.get(), "dst_range", isJpegRangeFormat(settings.pixelFormat) ? 1 : 0, 0);
     av_opt_set_int(_scale.get(), "sws_flags", SWS_BICUBIC, 0);
     av_opt_set_int(_scale.get(), "threads", 0, 0);
     if ((result = sws_init_context(_scale.get(), nullptr, nullptr)) < 0) {
@@ -203,7 +186,7 @@ int CompressionSession::completeFrames() {
 int CompressionSession::encode(int buffer, std::int64_t displayTime, std::int64_t displayDuration) {
     AVFrame& frame = *_encoderFrame;
     av_frame_unref(&frame);
-    const AVPixelFormat format = scaleFormat(_context->pix_fmt);
+    const AVPixelFormat format = withoutJpegRange(_context->pix_fmt);
     frame.format = format;
     frame.width = _context->width;
     frame.height = _context->height;
