@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Entry points for people and CI. Each target installs what it needs first.
 PRESET ?= release
 BUILD_DIR := build/$(PRESET)

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # One helper per kind of deliverable, so that adding a program, a framework library,
 # a plug-in or a test is one call.
 
@@ -108,6 +109,20 @@ function(kr_add_test name)
     file(WRITE ${labelScript}
          "if(DEFINED ${name}_TESTS)\n  set_tests_properties(\${${name}_TESTS} PROPERTIES LABELS \"${ARG_LABELS}\")\nendif()\n")
     set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${labelScript})
+endfunction()
+
+# A libFuzzer target, built only in the fuzzing configuration (KR_FUZZ, clang; `make fuzz`):
+# kr_add_fuzz_target(name SOURCES ... LIBS ...). Call sites add what only they need.
+function(kr_add_fuzz_target name)
+    if(NOT KR_FUZZ)
+        return()
+    endif()
+    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+    add_executable(${name} ${ARG_SOURCES})
+    target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
+    target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+    target_link_libraries(${name} PRIVATE ${ARG_LIBS})
+    set_target_properties(${name} PROPERTIES BUILD_RPATH "${KR_OUTPUT_DIR}")
 endfunction()
 
 # The former name of kr_add_test for GoogleTest programs.

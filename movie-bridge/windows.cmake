@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # The Windows build of moviehost (included from CMakeLists.txt when WIN32): the Win32
 # channel and the fake engine; no FFmpeg, PNG, POSIX channel or client here.
 

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # The Windows build and its checks under Wine (included from CMakeLists.txt on Linux), label
 # "windows". Fixtures keep `make test` one command: one test makes both cross builds
 # (x86-64, and the i686 build the host application starts, linked only), another makes the

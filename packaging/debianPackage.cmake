@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # `make package`: one Debian package of the installed tree under /opt/krsystem (programs and
 # plug-ins share bin/, as the loader expects, which does not belong in /usr/bin). Its
 # Depends are read from the binaries by dpkg-shlibdeps.

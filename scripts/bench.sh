@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # bench.sh BIN_DIR: runs bench/<area>/run.sh for every area (each prints its figures and ratios).
 set -euo pipefail
 export KR_BIN_DIR=$(cd "$1" && pwd)

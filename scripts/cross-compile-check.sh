@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # cross-compile-check.sh COMPILER OUTDIR [FLAGS...] -- SOURCES...
 # Compiles each source to an object file; exits 77 (skipped) when COMPILER is absent.
 set -euo pipefail

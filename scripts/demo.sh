@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # demo.sh BIN_DIR: runs every demo piece in scripts/demo/ in name order.
 set -euo pipefail
 export KR_BIN_DIR=$(cd "$1" && pwd)

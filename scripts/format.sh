@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # format.sh: applies .clang-format to every tracked C++ file.
 # format.sh --check: changes nothing, lists every file that is not formatted and fails (exit 1);
 # outside a git checkout there is no list of tracked files, and the check is skipped (exit 77).

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Installs every Debian package that building, testing, the demo and the benchmarks
 # need. Quiet and quick when everything is already there.
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # windows-build.sh SOURCE-DIR BUILD-DIR BUILD-TYPE
 # Configures and builds the Windows programs with both mingw-w64 toolchains in BUILD-DIR/x86_64
 # and BUILD-DIR/i686: everything for x86-64, whose programs the tests run under Wine, and

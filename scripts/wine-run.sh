@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # wine-run.sh prepare PREFIX                  makes the Wine prefix PREFIX (quietly) and checks
 #                                             that Wine can start a trivial program in it
 # wine-run.sh run PREFIX PROGRAM [ARGS...]    runs a Windows program under 64-bit Wine in PREFIX

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // moviehostLatency MOVIEHOST [ROUNDS]
 // Times ROUNDS round trips of one control word: through moviehost in mode q (the host
 // writes the word, sets the request event, waits for the reply event), and through a

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Median round trip of one control word through moviehost (mode q) against a bare
 # socket + semaphore round trip between two processes, measured in the same run.
 set -euo pipefail

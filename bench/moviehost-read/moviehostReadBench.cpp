@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // moviehostReadBench: one timed reading of a movie, by one of the two sides the read benchmark
 // compares, in a process of its own so that its peak memory is its own.
 //

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Reading through moviehost against the ffmpeg command, in turns (A B C A B C ..., at least
 # three rounds), on 1080p mjpeg (4:2:0 and 4:4:4), 1080p and 2160p ProRes HQ, and 1080p libx264 with B-frames
 # and groups of 48 pictures (also read backwards and at random). The peers:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // moviehostWriteBench: writes the same synthetic 1920 x 1080 RGBA frames either through
 // moviehost (the host's side, with the write client), or raw into a file that the ffmpeg
 // command then reads from a pipe (cat FILE | ffmpeg ...), so that both encode identical

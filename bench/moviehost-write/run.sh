@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Frames per second of 1920 x 1080 RGBA frames written through moviehost, against the
 # ffmpeg command fed the same frames from a file on a pipe (cat raw | ffmpeg), with the
 # same encoder at the same setting, the same encoder pixel format and default (automatic)

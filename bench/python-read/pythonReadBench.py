@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 """Frames per second read into NumPy arrays in Python: the moviehost module (views of the shared
 section), PyAV (frame.to_ndarray(format="bgra")) and the ffmpeg command on a pipe read with
 numpy.frombuffer.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Frames per second of 1920 x 1080 movies read into NumPy arrays in Python: the moviehost module
 # against PyAV and against the ffmpeg command on a pipe, alternated round by round
 # (pythonReadBench.py says how). Debian's interpreter runs it: numpy and PyAV are its packages.

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: Apache-2.0
 """Runs commands in turn, round after round (A B C, then B C A, ...), so that load from
 elsewhere on the machine falls on every side alike, and prints per command the median wall
 time, the median processor time (user + system) and the peak resident memory, then the

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Start-up of the CPU check against lscpu, the tool a user would otherwise reach for:
 # `syscheck cpu`, `syscheck cpu full` (which adds the framework's lscpu-like report) and
 # `lscpu`, run in turn round after round (CPU_BENCH_ROUNDS, default 300, after a warm-up),

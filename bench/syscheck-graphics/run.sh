@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Wall time of the graphics check against glxinfo, the tool a user would otherwise reach for,
 # on one and the same Xvfb server (Mesa's llvmpipe): `syscheck graphics`, `glxinfo -B` (the
 # identification only) and `glxinfo` (everything, extensions included), each

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # The XML check against the tools a user would otherwise reach for, on one generated file of
 # XML_BENCH_MB megabytes (default 100): `syscheck xml`, `xmllint --noout --stream` and a bare
 # expat parse, run in turn (A B C A B C ...) for XML_BENCH_ROUNDS rounds (default 3) so that

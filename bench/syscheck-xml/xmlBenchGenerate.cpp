@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Writes a well-formed XML file for the XML check's benchmark, the same bytes on every run:
 //   xmlBenchGenerate catalog FILE MEGABYTES   a catalogue of items with attributes, references
 //                                             (one to an entity of the internal subset),

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The benchmark's baseline: expat parsing a file with no handlers, in 64 KiB reads.
 //   xmlExpatParse FILE    (exit 0 when the file is well-formed)
 

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Cross build for 64-bit Windows with mingw-w64's compilers of the POSIX thread model
 # (Debian's g++-mingw-w64-x86-64-posix), whose C++ runtime has std::thread and std::mutex.
 set(CMAKE_SYSTEM_NAME Windows)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // libFuzzer target: feeds arbitrary bytes to the document loader, with the Switcher, Notes and
 // LUT 1D tools loaded. Besides the sanitizers' checks: a refused document is refused with the
 // framework's exception and nothing else, and a document that opens saves to text that opens

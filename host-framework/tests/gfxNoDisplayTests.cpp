@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Without an X server every windowing query has a defined answer and nothing fails hard.
 #include <Kr/SmContext.h>
 #include <Kr/WsGLExtensions.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Under the sanitizers, leak reports of Mesa's own process-lifetime allocations would fail
 // every test that opens an OpenGL context. Mesa's code has no frame pointers, so the fast
 // unwinder loses the stack before it reaches the library the suppression names. The runtime

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Tests of KRgfx and of the Li text utilities, included from host-framework/src/gfx.
 set(gfxTestDir ${PROJECT_SOURCE_DIR}/host-framework/tests)
 

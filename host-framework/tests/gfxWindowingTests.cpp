@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // GoogleTest first: Xlib's macros (None, Bool, Status) would break its templates.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // A private X server for windowing tests: Xvfb, started on a display number it picks itself

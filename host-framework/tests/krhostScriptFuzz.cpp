@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // libFuzzer target: feeds arbitrary bytes to krhost's script reader, line by line as a
 // script is read. Besides the sanitizers' checks: a line is refused only with krhost's own
 // error; a blank or comment line gives no words and any other line at least one; and the

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Tests of krhost, included from host-framework/src/krhost.
 kr_add_test(krhostScriptTests LABELS integration SOURCES ${PROJECT_SOURCE_DIR}/host-framework/tests/krhostScriptTests.cpp
              LIBS krhostSession DEPENDS krhost)

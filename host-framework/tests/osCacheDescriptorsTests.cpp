@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The cache decoders and the order of their sources, driven by recorded processor answers,
 // a sysfs folder written by the test and a table for sysconf, so that every decoding path
 // is checked whatever processor runs the test.

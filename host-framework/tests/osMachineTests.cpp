@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The processor and memory figures against what the operating system says on this machine.
 
 #include <Kr/Os.h>

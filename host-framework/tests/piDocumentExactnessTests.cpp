@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What a user made survives saving, opening and undo exactly: values of any bytes, numbers
 // to the last bit, nested groups, groups removed with their contents; and documents that
 // could not be opened again are never written.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The document round trip as a property: random documents built from every loaded tool
 // (the Switcher, Notes and LUT 1D plug-ins, the framework's sources and the test router),
 // with groups nested three deep, boundary nodes, multi-valued entries with and without

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // Tools registered by the framework's own tests: a router with a single and a multi-valued

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Tests of the tool plug-in interface (KRpluginAPI), included from host-framework/src/pluginAPI.
 set(piTestDir ${PROJECT_SOURCE_DIR}/host-framework/tests)
 

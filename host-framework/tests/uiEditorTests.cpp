@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include <Kr/InPaths.h>
 #include <Kr/PiEditor.h>
 #include <Kr/PiGraph.h>

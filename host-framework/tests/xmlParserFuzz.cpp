@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // libFuzzer target: feeds arbitrary bytes to the XML parser as a file (the seeds reach the
 // internal subset, entity expansion and encoding conversion) and checks, besides
 // the sanitizers' memory and undefined-behaviour checks, what the parser promises its

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include <Kr/OsFileReader.h>
 #include <Kr/WideStringUtil.h>
 #include <Kr/Xml.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 // One moviehost job seen from the host: create the pipe and both events, start moviehost
 // with the five arguments, exchange records, map the section the bridge hands over, and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 // A started moviehost process: its pid, a pidfd to watch it, and its standard output and
 // standard error gathered into memory so that nothing it prints mixes with the host's output.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 // The subcommands of moviehost-client. Each takes the words after its name and returns
 // the program's exit status; moviehostClientMain.cpp lists them.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 // Mode q from the host: the codec type names moviehost offers.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 // The host's end of the channel: it creates the pipe (a listening abstract socket at
 // "\0\\.\pipe\NAME") and both events (semaphores "/NAME", created exclusively, value 0),

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 // Mode r from the host: open a movie through moviehost, read any frame by index (pixels
 // and timecode), and end the job.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The reading subcommands of moviehost-client: frames (chosen frames to PNG files) and
 // info (size, frame count, rate, start timecode).
 

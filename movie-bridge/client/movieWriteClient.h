@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 // Mode w from the host: one movie written through moviehost, frame by frame, then any
 // number of sound tracks. Every step waits for the bridge's answer; a failure throws

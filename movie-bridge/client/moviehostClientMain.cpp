@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // moviehost-client: plays the host application's side of the moviehost protocol.
 
 #include "clientCommands.h"

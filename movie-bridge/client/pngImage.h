@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 // PNG files for the client: frames read from a movie are saved as PNG, and pictures to
 // encode are loaded from PNG. Pixels in memory are 8 bits per component.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 // Reads the samples of a PCM WAV file (8-bit unsigned or 16-bit signed little-endian, any
 // channel count), a piece at a time so that a long recording needs little memory.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 """Movies read into NumPy arrays straight from moviehost's shared section, and written from them."""
 
 import os

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 // Failures as Python sees them: moviehost's own failures (and every other failure of a job)
 // as MoviehostError with the exit code and moviehost's text; misuse of a reader or writer as

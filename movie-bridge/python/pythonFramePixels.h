@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 // The two pixel moves of the module, each one pass: frames out of the read section into a
 // caller's array (for slices, which hold several frames), and caller's pictures into the

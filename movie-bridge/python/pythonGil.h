@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 // Destructors end moviehost jobs without the GIL, so that other threads run meanwhile, except
 // while the interpreter shuts down, when a thread that lets the GIL go may not get it back.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The module moviehost: movie frames as NumPy arrays straight from moviehost's shared section.
 
 #include "codecQueryClient.h"

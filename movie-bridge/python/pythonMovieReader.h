@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 // moviehost.MovieReader: one mode r job. A frame is a read-only NumPy view of the shared
 // section (top row first through a negative row stride), so reading costs no copy; the next

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 // moviehost.MovieWriter: one mode w job. Each picture is converted in one pass from the
 // caller's array into the shared section, which moviehost encodes from; sound tracks follow

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 // The one failure convention of moviehost: store the negative exit code, then raise a
 // standard exception whose text is the message. Only the entry point catches it.

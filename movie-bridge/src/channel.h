@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 // The bridge's end of the channel and the four primitives every mode uses. Each
 // primitive that fails stores its exit code through the job's exit code reference and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 // Mode "q": the codec list text handed to the host through the shared section.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 // Exit codes of moviehost. A failing step stores its code in the job's exit code and
 // then raises its message (see raiseFailure).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "media/ffmpegEngine.h"
 #include "moviehostEntry.h"
 #include "platform/posixChannelPlatform.h"

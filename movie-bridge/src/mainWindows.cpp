@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // moviehost on Windows: the Win32 channel, and the engine that generates its movies and
 // records what it is asked to write, until a real media engine is linked here.
 #include "media/fake/fakeEngine.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 // The three jobs of moviehost, one procedure per mode, called by the entry point once the
 // pipe and both events are open.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 // The entry point of moviehost: argument check, engine start-up, channel, dispatch on the
 // mode, the single failure path and the shut-down sequence.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 // The arithmetic of mode r that the host relies on: section size, frame rate and which
 // frame a request addresses.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 // The records that travel through the pipe, and the header at the start of the shared
 // section in mode r. Every field is little-endian on the wire whatever the build's own

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 // Mode w with the gamma text as a parameter, so that the job's order, codes and texts can
 // be checked without touching the environment.

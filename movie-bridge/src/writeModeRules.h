@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 // The arithmetic and conversions of mode w that hosts rely on: time scale, quality,
 // codec choice, gamma, the frame conversion and the sample count of a sound chunk.

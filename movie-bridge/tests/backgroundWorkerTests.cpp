@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The encoding thread's worker: jobs run in order beside the caller, and a failure is
 // handed to the caller at its next post or wait, never lost and never repeated as success.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The codec query end to end: moviehost's list through the client library and through
 // the moviehost-client program.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The fake engine the mode tests and the Windows build rely on: its recipes, its pictures
 // and its checksums must be right for those tests to mean anything.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The one box reader every look inside a movie file uses.
 
 #include "media/movBoxes.h"

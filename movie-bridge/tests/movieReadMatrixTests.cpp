@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The read matrix: small movies of every kind the ffmpeg command makes, read through moviehost
 // and the real channel, each frame compared with the ffmpeg command's own decode and BGRA
 // conversion of the same file (`ffmpeg -i F -fps_mode passthrough -pix_fmt bgra`): in order,

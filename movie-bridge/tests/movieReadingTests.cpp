@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Mode r end to end: moviehost started by the client, frames read through the shared section.
 
 #include "movieReadClient.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Every codec moviehost lists, written through the real channel and read back by FFmpeg
 // alone and by moviehost r; and the encoder cases that once failed: ProRes profiles and
 // alpha, MPEG frame rates, encoders that take only some sizes, odd sizes, long names, a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Mode w through the real moviehost, driven by the host-side client; the movies are
 // checked with FFmpeg's demuxer and read back through moviehost r.
 

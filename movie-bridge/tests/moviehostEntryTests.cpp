@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "bridgeFailure.h"
 #include "exitCodes.h"
 #include "media/fake/fakeEngine.h"

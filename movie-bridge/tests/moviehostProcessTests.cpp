@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // moviehost as a process, driven through the client library: argument checks, channel
 // objects that are missing or malformed, the failure path, and a host that goes away.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // moviehost driven through bare sockets and semaphores, as any host could: the size rule
 // and the reply handshake of mode q, without the client library's help.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Mode r over a recording channel and the fake engine's generated movies: what the host
 // receives, in which order, and what the failures leave behind.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 // Test movies for the reading tests, made with the ffmpeg command from a synthetic source,
 // and independent decodes of them by the same command. Movies are made once per build

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 // A channel platform that records every call in order and plays the host's part from a
 // script: queued records (each with the pipe contents it leaves), failures on demand.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 // Reads back a written movie with FFmpeg's demuxer alone (no part of the bridge): its
 // tracks, their packets, the gama atom, and decoded pixels.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Installs the build into a temporary prefix, moves the tree elsewhere, and uses it as a user
 # and a developer would: the programs find their plug-ins and resources, and a project
 # outside this tree builds against it with find_package and with pkg-config.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Builds the Debian package into a temporary folder and checks, without installing it, that it
 # holds the programs, plug-ins, libraries and development files, and that its Depends name
 # the shared libraries the binaries use (from dpkg-shlibdeps), but none of its own.

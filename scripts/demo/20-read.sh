@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Movie reading (moviehost r) through the host-side client: a small movie with a drop-frame
 # timecode track is made with the ffmpeg command, then described and read back frame by
 # frame (forwards and backwards) into PNG files.

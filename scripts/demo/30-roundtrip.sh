@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Movie writing (moviehost w) and back: a test pattern with a tone is made with the ffmpeg
 # command as PNG frames and a WAV file, written through moviehost with a lossless codec,
 # described with ffprobe, read back through moviehost r, and compared pixel for pixel.

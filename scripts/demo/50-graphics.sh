@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # The graphics check: screen mode, OpenGL identification, driver version, extensions, pixel
 # formats and pixel buffers. Without a display it runs on a private Xvfb server.
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # The XML check on a well-formed scene description, then on one whose end tags are swapped:
 # the verdict names the end tag met, the one missing, and the XML line. Both exit with 0.
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # krhost, the headless tool host: a script builds a small document from the framework's own
 # image sources, undoes and redoes, saves and reopens it and writes a node's pixels as PNG.
 # Then a script with a mistake shows how errors name the line.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # The Switcher tool in krhost: a document routing one of three sources through a Switcher,
 # the output compared with the selected source pixel for pixel, and a saved document whose
 # unconnected entries are dropped when it is opened again.

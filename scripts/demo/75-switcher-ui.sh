@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # The Switcher's user interface in krhost: the source menu in the node's editor, a choice
 # from it, the "Switch" hotkey pressed in a viewer, and the menu following undo, a connection
 # removed by hand and a source brought out of a closed group.

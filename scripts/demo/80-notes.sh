@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # The Notes tool in krhost: a plate passed through a Notes node, its output compared with the
 # plate pixel for pixel; the note edited in the editor, undone, saved and found again after
 # the document is opened.

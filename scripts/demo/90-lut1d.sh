@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # The LUT 1D editor in krhost: a plate graded through LUTs picked in the "LUT Browser" and
 # reloaded with Refresh, each an undo step; then a broken LUT file, refused with its file and
 # line.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 // The build information of this product's programs, tools and modules: one release table.
 // syscheck registers an AppBuildInfo, each tool and module (and the LUT 1D tool) a

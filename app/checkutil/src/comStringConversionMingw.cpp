@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The narrow-to-BSTR conversion that _bstr_t and _variant_t call for narrow text. Visual
 // C++ takes it from comsuppw.lib; mingw-w64 declares it in comutil.h but ships no library
 // with it, so the Windows build brings its own. Text is in the ANSI code page, as

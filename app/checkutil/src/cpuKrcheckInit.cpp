@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The CPU check: prints the processor and memory report when syscheck loads it
 // ("syscheck cpu [ full ]"). Every value comes from the framework.
 

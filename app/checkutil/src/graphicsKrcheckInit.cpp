@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The graphics check: opens an OpenGL context on a window of its own and reports the screen
 // mode, the OpenGL identification, the display driver's version, the OpenGL extensions and
 // the availability of pixel formats and pixel buffers.

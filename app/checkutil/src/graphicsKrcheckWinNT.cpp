@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Driver version on Windows: the "DriverVersion" property of the first Win32_VideoController
 // that WMI reports.
 #include "graphicsDriverVersion.h"

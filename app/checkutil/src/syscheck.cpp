@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // syscheck: checks whether this workstation is fit to run the host application. The
 // subcommand names a check plug-in, libKR<subcommand>.krcheck; loading it runs the check,
 // which prints its report. syscheck turns the outcome into the exit code.

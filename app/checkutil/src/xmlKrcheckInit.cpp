@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The XML check: `syscheck xml <file>` tells whether the framework's parser reads the file
 // without error, every end tag closing the element that is open, in XML version 1.0.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The CPU check loaded through the framework, as syscheck loads it, with chosen processor
 // and memory values, so that every branch of the report can be judged byte for byte.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // `syscheck cpu` as it runs on a virtual machine or in a container whose kernel shows no
 // cache folders in sysfs: the folders of every processor are hidden under empty file
 // systems in a mount namespace of the test's own, and the memory block must still appear,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // `syscheck graphics` run as a user runs it, on an Xvfb server started by xvfb-run, and judged
 // against glxinfo on the same server.
 #include "graphicsDriverVersion.h"

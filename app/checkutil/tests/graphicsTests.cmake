@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Tests of the graphics check, included from app/checkutil/CMakeLists.txt.
 if(NOT KR_BUILD_TESTS)
     return()

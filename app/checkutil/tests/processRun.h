@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // Runs a program to its end and keeps what it wrote, for tests that judge a program from

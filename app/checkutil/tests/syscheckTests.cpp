@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // syscheck as a user runs it: command line, plug-in file name, exit codes and what appears
 // on standard output and standard error. Stand-in checks (in KR_CHECK_PROBE_DIR) print the
 // command line they were given and fail as their third word asks.

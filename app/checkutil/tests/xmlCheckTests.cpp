@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // `syscheck xml FILE` run as a process on files the tests write.
 
 #include "processRun.h"

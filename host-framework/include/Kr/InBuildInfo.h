@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // Build information: the program registers one record (InBuildInfoMgr::registerAppInfo,

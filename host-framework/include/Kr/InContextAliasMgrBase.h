@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // The command line as the framework leaves it. InInitGuard takes the framework's own

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // Everything is built with hidden visibility; KR_EXPORT marks the classes and functions

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // Sole-owner pointers. OPtr<T> owns one object; ownership passes when it is moved into a

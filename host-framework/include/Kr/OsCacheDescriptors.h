@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // Decoders of the sources that describe the processor's caches, one per source:

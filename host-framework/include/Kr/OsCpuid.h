@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // The processor's identification instruction, CPUID, behind one interface, so that the

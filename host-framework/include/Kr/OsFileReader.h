@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // Sequential reading of a file, for the framework's streaming readers (the XML parser).

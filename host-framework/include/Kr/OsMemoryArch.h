@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // The memory hierarchy: main memory and the level 1 data, level 1 instruction, level 2

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // The module loader. A file name without a directory part is searched for in, in order:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // Conversions between the framework's wide strings and multibyte (UTF-8) text. They do not

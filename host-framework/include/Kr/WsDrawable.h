@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // Something OpenGL can draw into: a window (WsWindow) or an off-screen buffer.

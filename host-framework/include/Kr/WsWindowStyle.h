@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // How a window looks and behaves on the desktop. On X11 the style becomes window-manager hints:

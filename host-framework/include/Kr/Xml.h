@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // The framework's XML services: a streaming parser that reports what it reads to a

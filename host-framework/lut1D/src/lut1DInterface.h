@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // The LUT 1D tool as its user-interface module sees it: the node controller's interface and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // A 1D colour look-up table: one curve per colour channel, sampled at evenly spaced inputs

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The LUT 1D tool: an image modifier that maps each colour channel of its input through a 1D
 // look-up table read from a file. The table itself is kept in the node's value "LUT" (as
 // .cube text), so that a reload is a document change: saved with the document and undone

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // The LUT 1D tool: an image node mapping its input through a 1D LUT read from a file.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // libFuzzer target: feeds arbitrary bytes to both LUT readers (.cube and .spi1d). Besides the
 // sanitizers' checks: a refusal is the framework's exception naming a line inside the input,
 // and a table that is read keeps every number through its .cube text and maps any input to

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The LUT 1D tool's table: the two file formats, the curve between and beyond its samples,
 // the canonical text kept in documents, and the place and reason of every refusal.
 

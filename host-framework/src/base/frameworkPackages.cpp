@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The framework's own packages. Every library of the framework is represented here, so
 // that programs and plug-ins can depend on any of them whatever the split into shared
 // libraries; their start-up is done by the services themselves on first use.

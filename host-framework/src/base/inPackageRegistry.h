@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // Hooks between the package registry and the build-information records, inside libKRbase.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // Small text files of the kernel (sysfs and procfs attributes) are read often at start-up;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // krhost: a headless host for tool plug-ins. Loads the .krtool and .krmodule files beside it,
 // then runs a script of one command a line (a file, or standard input with "-").
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // The headless host's command interpreter: a document, open editors, viewers and loaded

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The framework's own image sources: a constant colour and a PNG file.
 
 #include <Kr/PiImageModifier.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The document type declaration: its external identifier is checked and never fetched; its
 // internal subset is read declaration by declaration for well-formedness, and the entities
 // it declares are kept for the references in the document.

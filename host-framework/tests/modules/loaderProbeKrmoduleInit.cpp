@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A module for the module loader's tests: its init() hook registers a build record (so a
 // test sees that it ran, and that termination drops it again), or fails when asked to.
 

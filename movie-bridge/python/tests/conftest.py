@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 """Shared fixtures: test movies made with the ffmpeg command, and the C++ client's programs."""
 
 import os

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 """Failures: moviehost's own exit codes and texts as MoviehostError, a moviehost that dies or
 cannot start, and misuse refused before anything reaches moviehost."""
 

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 """Reading: frames against the C++ client's, zero-copy views of the section, their lifetime,
 indexes, slices, iteration and timecode."""
 

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 """The type stubs beside the module name exactly what the module offers, with docstrings."""
 
 import ast

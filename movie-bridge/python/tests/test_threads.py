@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 """Threads: every wait on moviehost lets the GIL go, so a thread pool reads and writes several
 movies at once; one reader shared by threads serves one read at a time."""
 

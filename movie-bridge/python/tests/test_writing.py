@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 """Writing: pictures of every accepted layout written losslessly and read back exactly, sound
 tracks checked by FFmpeg's own decode, and the codec list against the C++ client's."""
 

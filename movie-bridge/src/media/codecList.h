@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 // The codec type names of this build: names of FFmpeg video encoders that complete a MOV
 // movie on this machine, each tried on one small frame the way the writer uses it.

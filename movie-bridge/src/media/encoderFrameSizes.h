@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 // Encoders that take only certain frame sizes: which they take, so that a setup with any
 // other size is refused at once with a reason, and the size a trial encode uses.

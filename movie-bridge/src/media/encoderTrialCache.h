@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 // The encoders whose trial completed, kept between runs in the user's cache folder, so
 // that only the first codec query of a build on a machine pays for the trial encodes.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 // The media engine as the bridge sees it: start-up and shut-down, the codec type names,
 // a movie opened for reading and a movie file created for writing. The entry point and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 // The box (atom) structure of QuickTime and MPEG-4 files, and their big-endian fields: one
 // reader for every place that looks inside a movie file beside FFmpeg.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 // The read side of the media engine on FFmpeg's libraries; nothing of FFmpeg shows
 // through this header.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 // Decoded pictures kept around the last seek, so that reading backwards through a group
 // of pictures does not decode the group again from its key frame for every frame.

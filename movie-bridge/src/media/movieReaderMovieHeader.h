@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 // The movie header ('mvhd') of a QuickTime or MPEG-4 file: the movie's own time scale and
 // duration, which FFmpeg keeps to itself (it reports only microseconds).

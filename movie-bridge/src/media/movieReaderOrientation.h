@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 // How a track's display matrix turns its coded pictures upright, in the steps a player (and
 // the ffmpeg command) takes: a quarter turn either way, with or without a mirror, or mirrors

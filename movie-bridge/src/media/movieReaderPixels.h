@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 // Converts decoded pictures to 32-bit BGRA rows, bottom row first, into a caller's buffer
 // (the shared section): upright as the track's display matrix shows them, and scaled to the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 // The libswscale contexts of a reader, one per distinct kind of source picture (size, pixel
 // format, range, colour matrix) and output. Each is set up once, colour details included,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 // Timecode of a movie's timecode track: the definition from the track's sample
 // description and the record (hours, minutes, seconds, frames, or a counter) at a frame.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 // The media engine's write side: one movie file with one video track, encoded through a
 // compression session, followed by any number of sound tracks of raw samples. Every call

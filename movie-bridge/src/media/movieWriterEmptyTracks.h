@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 // The MOV muxer leaves out a track that received no sample, but a movie whose host sent
 // no frame (or an empty sound track) must still hold that track. The muxer does describe

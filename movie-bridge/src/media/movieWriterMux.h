@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 // Writes the final movie: declares every track, then copies the staged records into the
 // file in the order they were staged (the video samples, then each sound track's), which

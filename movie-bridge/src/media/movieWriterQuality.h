@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 // How a CodecQ value (0x000 ... 0x3FF) becomes each encoder's own quality control, and
 // which pixel format each encoder is fed. One table, used by every compression session:

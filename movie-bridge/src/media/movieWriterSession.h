@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 // A compression session on an FFmpeg encoder: frames drawn as BGRA into its pixel buffer
 // are converted to the encoder's pixel format and encoded; every encoded frame goes to

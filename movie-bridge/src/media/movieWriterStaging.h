@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 // The staging file of a movie being written: every encoded frame and sound chunk, in the
 // order they arrive, each as a record (stream, flags, times, size, data). It lives in the

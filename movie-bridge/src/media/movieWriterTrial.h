@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 // Whether an encoder can complete a movie here: the MOV muxer must take its codec (some it
 // knows only for MP4 and refuses when the header is written, after every frame), and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 // One thread beside the caller's that runs jobs one at a time, in the order they were
 // posted, so that the caller can go on while the last one runs. A job answers 0 or a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 // FFmpeg names full-range ("JPEG") variants of some YUV pixel formats as formats of their
 // own. libswscale wants the plain format with the range given separately; these say which

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 // The media engine's read side: one movie opened for reading frames at any time, in any
 // order, any number of times. Mode r sees a movie only through this interface, so any

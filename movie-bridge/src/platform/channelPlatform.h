@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 // The operating-system calls beneath the bridge's channel: a pipe, two events and an
 // unnamed shared section. The bridge's own logic (size rule, records, failure codes)

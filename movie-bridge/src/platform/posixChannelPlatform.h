@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 // The channel on Linux: the pipe is an abstract-namespace stream socket whose address is
 // a zero byte followed by the pipe path, the events are POSIX named semaphores "/" + name,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 // The channel on Windows: the client end of a named pipe, two named events, and an
 // unnamed file mapping backed by the paging file. While it waits for a request the bridge

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Plays the host application's part against the Windows moviehost (Win32 channel, fake
 // engine) and checks every answer: the codec list, frames and headers of mode r, frames
 // and sound of mode w, the failure codes, and a host that dies mid-job.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 // The host application's half of one moviehost job on Windows: it creates the pipe (server
 // end) and two auto-reset events, starts moviehost with the five arguments, exchanges

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Lists moviehost's codecs through the installed client library: codecsConsumer MOVIEHOST JOBFILE.
 #include <codecQueryClient.h>
 

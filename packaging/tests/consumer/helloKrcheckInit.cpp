@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A check plug-in built against the installed framework: prints the command line syscheck passed on.
 #include <Kr/In.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The LUT 1D editor: the Refresh button reloads the node's LUT, the Browse button opens the
 // "LUT Browser" on the LUT folders, and a file activated there becomes the node's file name.
 // Each change is one undo step. The browser's last folder is remembered across editors for

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // The LUT 1D editor's object: makes the editor's "Refresh", "Browse" and "Filename" widgets

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The LUT 1D user-interface module's package: its build information, then the editor factory
 // handed to the LUT 1D tool, withdrawn again when the module terminates so that the tool holds
 // no pointer into an unloaded module.

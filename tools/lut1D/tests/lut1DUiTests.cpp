@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The LUT 1D editor as the host meets it: the tool linked (as the module links it), the module
 // loaded by file name and unloaded after each test, so that its remembered browser location
 // starts empty. Documents, editors, browsers and presets are the framework's own.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The Notes tool: an image modifier whose processing node passes its input through and whose
 // node carries a note, the value "Notes", shown in its editor and its schematic picture.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Notes nodes at work: pixels through the processing node, invalidation from the input,
 // the worker-thread refusal, reset, the schematic picture and the note in the document.
 

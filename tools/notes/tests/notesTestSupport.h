@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // The Notes tool as the host meets it: libKRnotes.krtool loaded by file name through the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The registered Notes tool: package, build information, exported names, its description and
 // the controllers it makes.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The Switcher's viewer event handler: each press of the hotkey "Switch" in a viewer showing
 // the node rotates its sources by one.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // The Switcher's event handler in a viewer: the hotkey "Switch" cycles to the next source.

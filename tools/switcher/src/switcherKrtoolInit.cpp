@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The Switcher tool's package: its build information, then the tool itself, registered when
 // the framework initialises the package.
 

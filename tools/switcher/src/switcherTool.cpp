@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The Switcher tool: its description, its node controller and the exports its
 // user-interface module links against.
 

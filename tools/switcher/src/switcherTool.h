@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // The Switcher: a node that passes the image reaching "Selected Image" through unchanged

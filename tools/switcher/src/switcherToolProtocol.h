@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // The Switcher's tool description, for the package's initialisation hook, which hands it

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The Switcher's editor object. It keeps no selection of its own: the menu is recomputed from
 // the node's wiring whenever a socket of the node is connected or disconnected, and a choice
 // is mapped to its entry of "Other Images" from the wiring at the moment of the choice, then

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // The Switcher's editor: the menu of the node's image sources, through which the user picks

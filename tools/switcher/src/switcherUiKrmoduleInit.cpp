@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The Switcher user-interface module's package: its build information, then the Switcher's
 // editor and viewer-handler factories, stored in the tool while the module is loaded.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The editor and viewer-handler factory slots.
 
 #include "switcherTestDocument.h"

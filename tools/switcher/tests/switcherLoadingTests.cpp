@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // libKRswitcher.krtool as the host meets it: loaded by file name through the module loader,
 // which registers and initialises its package. This program does not link the library.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The Switcher node in a document: its sockets, its output, loading, and its failures.
 
 #include "switcherTestDocument.h"

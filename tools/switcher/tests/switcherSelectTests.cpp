@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Selection: re-wiring as one undo step, and what it leaves alone.
 
 #include "switcherTestDocument.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // A document with constant-colour sources P, Q, R and a Switcher S, on the framework

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The Switcher in a viewer: the hotkey "Switch" rotates its sources, and the handler holds
 // the viewer's hotkey registration exactly as long as it lives.
 

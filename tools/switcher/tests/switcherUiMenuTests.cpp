@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The Switcher's editor: the source menu as the user sees it, choosing from it, and the
 // menu following the node's wiring whatever changes it.
 

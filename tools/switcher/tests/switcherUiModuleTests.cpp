@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The module's package, and what its loading and unloading do to the Switcher.
 
 #include "switcherUiTestDocument.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // The Switcher and its user-interface module as the host meets them: both plug-in files

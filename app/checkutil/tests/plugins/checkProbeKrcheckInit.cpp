@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A stand-in check for syscheck's tests, built under each check's file name into a
 // directory of its own. It prints the command line it was given and, as its third word
 // asks, ends with a return code, a framework failure or a standard exception.

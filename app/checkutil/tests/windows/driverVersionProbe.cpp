@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Asks WMI for the display driver's version exactly as the Windows graphics check does,
 // and prints what it answers; run under Wine by the test suite.
 #include "graphicsDriverVersion.h"

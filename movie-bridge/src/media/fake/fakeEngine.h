@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 // A media engine with no codec behind it: a fixed codec list, movies generated from the
 // recipe their file holds (generatedMovie.h), and writers that record what they are asked

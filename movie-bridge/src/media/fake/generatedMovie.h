@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 // A movie made up on the spot instead of read from a file: gradient frames of a chosen
 // size, count and timing, with or without a timecode track. The fake engine opens one

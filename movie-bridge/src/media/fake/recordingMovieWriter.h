@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 // A movie writer that encodes nothing: it records every call it receives, in order, and a
 // checksum of every frame and sound chunk it is handed. When the movie resource is
