@@ -125,11 +125,6 @@ function(kr_add_fuzz_target name)
     set_target_properties(${name} PROPERTIES BUILD_RPATH "${KR_OUTPUT_DIR}")
 endfunction()
 
-# The former name of kr_add_test for GoogleTest programs.
-function(kr_add_gtest name)
-    kr_add_test(${name} ${ARGN})
-endfunction()
-
 # Compiles Windows-only sources with a mingw-w64 cross compiler (objects only, no link),
 # so they cannot rot. Reported as skipped, not passed, where the compiler is absent.
 function(kr_add_cross_compile_check name)

@@ -22,7 +22,7 @@ if [ -d /sys/devices/system/cpu/cpu0/cache ]; then
 else
     echo "caches from the processor (no /sys/devices/system/cpu/cpu0/cache)"
 fi
-python3 "$here/alternateRuns.py" "$rounds" 10 \
+python3 "$here/../alternateRuns.py" "$rounds" 10 \
     "syscheck cpu=$bin/syscheck cpu" \
     "syscheck cpu full=$bin/syscheck cpu full" \
     "lscpu=lscpu"

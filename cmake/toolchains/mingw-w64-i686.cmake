@@ -1,20 +1,5 @@
 # SPDX-License-Identifier: Apache-2.0
-# Cross build for 32-bit Windows with mingw-w64's compilers of the POSIX thread model
-# (Debian's g++-mingw-w64-i686-posix), whose C++ runtime has std::thread and std::mutex.
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross build for 32-bit Windows (Debian's g++-mingw-w64-i686-posix).
 set(CMAKE_SYSTEM_PROCESSOR i686)
-
 set(krMingwTriple i686-w64-mingw32)
-set(CMAKE_C_COMPILER ${krMingwTriple}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${krMingwTriple}-g++-posix)
-set(CMAKE_RC_COMPILER ${krMingwTriple}-windres)
-
-set(CMAKE_FIND_ROOT_PATH /usr/${krMingwTriple})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
-# The programs carry their C++, GCC and thread runtimes, so they run without any mingw DLL
-# beside them.
-set(CMAKE_EXE_LINKER_FLAGS_INIT -static)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64-common.cmake)

@@ -56,8 +56,8 @@ def main():
         sys.exit(__doc__)
     rounds, warmup = int(sys.argv[1]), int(sys.argv[2])
     commands = []
-    for spec in sys.argv[3:]:
-        name, _, line = spec.partition("=")
+    for entry in sys.argv[3:]:
+        name, _, line = entry.partition("=")
         commands.append((name, shlex.split(line)))
 
     for _ in range(warmup):
