@@ -26,6 +26,18 @@ BridgeJobOptions options() {
     return o;
 }
 
+// Opening path must fail with exit code -6 and a failure text holding reason.
+void expectRefusedWithMinusSix(const std::string& path, const std::string& reason) {
+    try {
+        MovieReadClient refused(path, options());
+        ADD_FAILURE() << path << " opened";
+    } catch (const BridgeError& error) {
+        const std::string text = error.what();
+        EXPECT_NE(text.find("exit code -6"), std::string::npos) << text;
+        EXPECT_NE(text.find(reason), std::string::npos) << text;
+    }
+}
+
 const MovieRecipe plainH264{"reading-h264.mov", 96, 64, "25", 14, "-c:v libx264 -g 6 -bf 2 -pix_fmt yuv420p"};
 const MovieRecipe dropFrame{"reading-df.mov", 64, 48, "30000/1001", 4, "-c:v mjpeg -timecode '00:00:59;28'"};
 
@@ -119,14 +131,7 @@ TEST(MovieReading, PathLengthRuleAndUnreadableFilesGiveMinusSix) {
     const std::string garbage = readtest::mediaDirectory() + "/reading-garbage.mov";
     std::ofstream(garbage) << "this is no movie\n";
     for (const auto& path : {path255, garbage}) {
-        try {
-            MovieReadClient refused(path, options());
-            ADD_FAILURE() << path << " opened";
-        } catch (const BridgeError& error) {
-            const std::string text = error.what();
-            EXPECT_NE(text.find("exit code -6"), std::string::npos) << text;
-            EXPECT_NE(text.find("exception: 'failed to load movie'"), std::string::npos) << text;
-        }
+        expectRefusedWithMinusSix(path, "exception: 'failed to load movie'");
         // The user's file is never overwritten with the failure text.
         EXPECT_EQ(std::filesystem::file_size(path), std::filesystem::file_size(path == garbage ? garbage : movie));
     }
@@ -140,14 +145,7 @@ TEST(MovieReading, AnythingButARegularFileIsRefusedWithoutBlocking) {
     std::filesystem::remove(fifo);
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     for (const std::string& path : {fifo, readtest::mediaDirectory()}) {
-        try {
-            MovieReadClient refused(path, options());
-            ADD_FAILURE() << path << " opened";
-        } catch (const BridgeError& error) {
-            const std::string text = error.what();
-            EXPECT_NE(text.find("exit code -6"), std::string::npos) << text;
-            EXPECT_NE(text.find("not a regular file"), std::string::npos) << text;
-        }
+        expectRefusedWithMinusSix(path, "not a regular file");
     }
     EXPECT_TRUE(std::filesystem::is_fifo(fifo));
     std::filesystem::remove(fifo);
