@@ -5,10 +5,20 @@
 # emptied first: their files in OUT_DIR/work, their output, the commands they ran and the
 # pictures they chose in OUT_DIR/pieces, and a page showing it all, OUT_DIR/index.html.
 set -euo pipefail
+if [[ $# -lt 2 ]]; then
+    echo "usage: demo.sh BIN_DIR OUT_DIR [PIECE...]" >&2
+    exit 2
+fi
 here=$(cd "$(dirname "$0")" && pwd)
-export KR_BIN_DIR=$(cd "$1" && pwd)
+KR_BIN_DIR=$(cd "$1" && pwd)
+export KR_BIN_DIR
 out=$2
 shift 2
+# Only a folder an earlier run made (or an empty one) is emptied: a mistyped OUT_DIR is kept.
+if [[ -d $out && ! -d $out/pieces && -n $(ls -A "$out") ]]; then
+    echo "demo.sh: \"$out\" holds files that no demo made; give a new or earlier demo folder" >&2
+    exit 2
+fi
 rm -rf "$out"
 mkdir -p "$out/work" "$out/pieces"
 out=$(cd "$out" && pwd)
@@ -20,7 +30,9 @@ picture() { printf '%s\t%s\t%s\n' "$1" "$2" "$3" >>"$KR_DEMO_PICTURES"; }
 export -f picture
 
 if [[ $# -eq 0 ]]; then
-    set -- $(cd "$here/demo" && ls *.sh | sed 's/\.sh$//')
+    for piece in "$here"/demo/*.sh; do
+        set -- "$@" "$(basename "$piece" .sh)"
+    done
 fi
 for name in "$@"; do
     if [[ ! -f $here/demo/$name.sh ]]; then
