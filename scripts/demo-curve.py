@@ -34,6 +34,9 @@ def main():
         points = " ".join(point(i, count, data[3 * i + channel]) for i in range(count))
         out.append(f'<polyline fill="none" stroke="{colour}" stroke-width="{width}" points="{points}"/>')
     out.append(f'<text x="{MARGIN}" y="{side - 6}" font-size="11" font-family="sans-serif">input 0 to 1</text>')
+    for offset, colour, name in ((0, "#d00", "red"), (28, "#0a0", "green"), (66, "#00d", "blue")):
+        out.append(f'<text x="{side - MARGIN - 92 + offset}" y="{MARGIN - 8}" font-size="11"'
+                   f' font-family="sans-serif" fill="{colour}">{name}</text>')
     out.append(f'<text x="4" y="{MARGIN - 8}" font-size="11" font-family="sans-serif">output</text>')
     out.append("</svg>")
     print("\n".join(out))

@@ -9,11 +9,16 @@ here=$(cd "$(dirname "$0")/../.." && pwd)
 cd "$KR_DEMO_DIR"
 echo "krhost examples/switcher-ui.kr:"
 "$KR_BIN_DIR/krhost" "$here/examples/switcher-ui.kr" | tee switcher-ui.log
-# Each output written after a choice, captioned with the menu printed just before it.
-awk '/^menu selectorMenu:/ { menu = substr($0, 20) }
-     /^wrote .* to switcher-choice-[0-9]+\.png$/ { print $NF "\t" menu }' switcher-ui.log |
-    while IFS=$'\t' read -r file menu; do
-        picture "the Switcher's output after each choice" "$file" "menu: $menu"
+# Each output written after a choice, captioned with how the choice was made and the menu
+# printed just before it (its current entry starred).
+awk '/^key Tab in V: handled$/ { how = "Tab in the viewer" }
+     /^menu selectorMenu:/ { menu = substr($0, 20) }
+     /^wrote .* to switcher-choice-[0-9]+\.png$/ {
+         print $NF "\t" (how ? how : "chosen in the menu") ", menu: " menu
+         how = ""
+     }' switcher-ui.log |
+    while IFS=$'\t' read -r file caption; do
+        picture "the Switcher's output after each choice, in turn" "$file" "$caption"
     done
 echo
 expect() {
