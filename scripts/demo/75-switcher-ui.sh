@@ -11,10 +11,10 @@ echo "krhost examples/switcher-ui.kr:"
 "$KR_BIN_DIR/krhost" "$here/examples/switcher-ui.kr" | tee switcher-ui.log
 # Each output written after a choice, captioned with how the choice was made and the menu
 # printed just before it (its current entry starred).
-awk '/^key Tab in V: handled$/ { how = "Tab in the viewer" }
+awk '/^key Tab in V: handled$/ { how = "Tab in the viewer, menu" }
      /^menu selectorMenu:/ { menu = substr($0, 20) }
      /^wrote .* to switcher-choice-[0-9]+\.png$/ {
-         print $NF "\t" (how ? how : "chosen in the menu") ", menu: " menu
+         print $NF "\t" (how ? how : "chosen in the menu") ": " menu
          how = ""
      }' switcher-ui.log |
     while IFS=$'\t' read -r file caption; do
