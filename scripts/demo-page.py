@@ -10,6 +10,7 @@ import pathlib
 import re
 import struct
 import sys
+from urllib.parse import quote
 
 # The trace lines worth showing: commands that run one of these programs.
 PROGRAMS = {"moviehost-client", "syscheck", "krhost", "ffmpeg", "ffprobe", "xvfb-run"}
@@ -41,19 +42,16 @@ def read_text(path):
     return path.read_text(encoding="utf-8", errors="replace") if path.exists() else ""
 
 
-class Shortener:
-    """Writes the run's own folders as the short names a reader knows them by."""
+def shortener(out, bin_dir, source):
+    """Drops the run's own folders from paths, leaving the names a reader knows."""
+    # Longest first: the work folder lies inside the build folder inside the sources.
+    prefixes = sorted((str(p) + "/" for p in (out / "work", bin_dir, out, source)), key=len, reverse=True)
 
-    def __init__(self, out, bin_dir, source):
-        # Longest first: the work folder lies inside the build folder inside the sources.
-        self._prefixes = sorted([(str(out / "work") + "/", ""), (str(bin_dir) + "/", ""),
-                                 (str(out) + "/", ""), (str(source) + "/", "")],
-                                key=lambda p: -len(p[0]))
-
-    def __call__(self, text):
-        for prefix, short in self._prefixes:
-            text = text.replace(prefix, short)
+    def shorten(text):
+        for prefix in prefixes:
+            text = text.replace(prefix, "")
         return text
+    return shorten
 
 
 def description(source, name):
@@ -98,7 +96,7 @@ def figure(out, file, caption, unreadable):
     size = picture_size(path)
     if size is None:
         unreadable.append(str(path))
-    attributes = f'src="{escape("work/" + file, True)}" alt="{escape(caption, True)}"'
+    attributes = f'src="{escape(quote("work/" + file), True)}" alt="{escape(caption, True)}"'
     if size and size[0] > 0:
         width, height = size
         scale = math.ceil(SMALLEST_SHOWN / width) if width < SMALLEST_SHOWN else min(1.0, WIDEST_SHOWN / width)
@@ -142,7 +140,7 @@ def main():
         sys.exit("usage: demo-page.py OUT_DIR BIN_DIR SOURCE_DIR")
     out, bin_dir, source = (pathlib.Path(a).resolve() for a in sys.argv[1:])
     names = sorted(p.stem for p in (out / "pieces").glob("*.log"))
-    shorten = Shortener(out, bin_dir, source)
+    shorten = shortener(out, bin_dir, source)
     html = ['<!DOCTYPE html>', '<html xmlns="http://www.w3.org/1999/xhtml" lang="en">',
             '<head><meta charset="utf-8"/><title>make demo: what each program made</title>',
             f"<style>{STYLE}</style></head>", "<body>", "<h1>make demo: what each program made</h1>",
