@@ -12,7 +12,7 @@ help:
 	@echo ""
 	@echo "  build     install missing Debian packages, configure and build (the default)"
 	@echo "  test      build, then run the test suite of the preset (CI: make test KR_WERROR=ON)"
-	@echo "  demo      build, then show each program at work (scripts/demo/)"
+	@echo "  demo      build, then show each program at work (scripts/demo/), pictures in build/PRESET/demo/index.html"
 	@echo "  bench     build, then run every benchmark (bench/<area>/run.sh)"
 	@echo "  fuzz      run the libFuzzer targets for FUZZ_SECONDS each (default 60), in build/fuzz"
 	@echo "  soak      run the document property test over SOAK_ROUNDS random documents (default 3000)"
@@ -50,8 +50,9 @@ install: build
 package: build
 	@cd $(BUILD_DIR) && cpack
 
+# What the demo makes stays in $(BUILD_DIR)/demo (replaced on each run), shown by its index.html.
 demo: build
-	@scripts/demo.sh $(BUILD_DIR)/bin
+	@scripts/demo.sh $(BUILD_DIR)/bin $(BUILD_DIR)/demo
 
 bench: build
 	@scripts/bench.sh $(BUILD_DIR)/bin
