@@ -228,6 +228,20 @@ TEST_F(XmlFiles, ReportsTextButNotIndentation) {
     EXPECT_THAT(recorder.events,
                 ElementsAre("start a", "1: start end", "start b", "empty end", "2: text  x ", "start c", "empty end",
                             "2: text  ", "start d", "empty end", "2: cdata  ", "3: end a"));
+
+    // A reader whose texts are data hears the blanks too, and where each tag began; text in
+    // memory reads as the same file does.
+    class Keeper : public Recorder {
+        bool keepsBlankText() const override { return true; }
+        void notifyStartTag(const std::string& name) override {
+            events.push_back(std::to_string(getTagLine()) + ": start " + name);
+        }
+    } keeper;
+    Kr::XmlParser::parseText(keeper, "<a>\n  <b\n/> x <c/>&#32;<d/>\t<![CDATA[ ]]>\n</a>", "memory.xml");
+    EXPECT_THAT(keeper.events, ElementsAre("1: start a", "1: start end", "1: text \n  ", "2: start b", "empty end",
+                                           "3: text  x ", "3: start c", "empty end", "3: text  ", "3: start d",
+                                           "empty end", "3: text \t", "3: cdata  ", "3: text \n", "4: end a"));
+    EXPECT_EQ(keeper.getFileName(), "memory.xml");
 }
 
 TEST_F(XmlFiles, LeavesNestingToTheProtocol) {
