@@ -309,7 +309,7 @@ TEST_F(Document, AnUnreadableDocumentLeavesTheCurrentOneUntouched) {
     const std::pair<std::string, std::string> files[] = {
         {"/dev/zero", "it is not a regular file"},          {fifo, "it is not a regular file"},
         {dir.string(), "it is not a regular file"},         {large, "it is larger than 64 MiB"},
-        {(dir / "missing.xml").string(), "does not exist"},
+        {(dir / "missing.xml").string(), "the file does not exist"},
     };
     for (const auto& [path, why] : files) {
         try {
