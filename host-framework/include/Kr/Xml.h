@@ -29,9 +29,10 @@
 //                         children
 //   notifyCharacterData   a CDATA section, whole
 // Comments and processing instructions are skipped. A protocol that answers true to
-// keepsBlankText() hears white space alone too, for readers whose element texts are data. keepParsing() is asked after
-// each piece of markup; answering false ends the parse quietly. Malformed input raises XmlEx::ExSyntaxError naming the
-// file and the XML line; an exception raised by a notification leaves parse() as it is.
+// keepsBlankText() hears white space alone too, for readers whose element texts are data.
+// keepParsing() is asked after each piece of markup; answering false ends the parse quietly.
+// Malformed input raises XmlEx::ExSyntaxError naming the file and the XML line; an exception
+// raised by a notification leaves parse() as it is.
 
 #include <Kr/Ex.h>
 #include <Kr/KrExport.h>

@@ -66,6 +66,8 @@ private:
 
 } // namespace
 
+// Children are detached onto a list of pending elements before they are destroyed, so that
+// destroying a deep tree takes no stack frame per level.
 Element::~Element() {
     std::vector<std::unique_ptr<Element>> pending = std::move(children);
     while (!pending.empty()) {
