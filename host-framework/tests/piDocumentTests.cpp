@@ -307,8 +307,10 @@ TEST_F(Document, AnUnreadableDocumentLeavesTheCurrentOneUntouched) {
     std::ofstream{large}.close();
     std::filesystem::resize_file(large, (std::uintmax_t(64) << 20) + 1); // sparse: no disk used
     const std::pair<std::string, std::string> files[] = {
-        {"/dev/zero", "it is not a regular file"},          {fifo, "it is not a regular file"},
-        {dir.string(), "it is not a regular file"},         {large, "it is larger than 64 MiB"},
+        {"/dev/zero", "it is not a regular file"},
+        {fifo, "it is not a regular file"},
+        {dir.string(), "it is not a regular file"},
+        {large, "it is larger than 64 MiB"},
         {(dir / "missing.xml").string(), "the file does not exist"},
     };
     for (const auto& [path, why] : files) {
