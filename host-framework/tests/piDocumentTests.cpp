@@ -87,6 +87,19 @@ TEST_F(Document, RefusesUnknownToolsTakenNamesCyclesAndMismatchedDocuments) {
     RCShdPtr<PiNode> stranger = other->createNode("Constant", "Z");
     EXPECT_THROW(s->getInput("Main")->connect(stranger->getOutput("Output")), ExPiError);
     EXPECT_EQ(mainSource(), "T");
+
+    // A ladder of diamonds (each router fed twice by the one before) is looked over once per
+    // node, not once per path (2^60 of them), and a cycle through its whole length is found.
+    RCShdPtr<PiNode> previous = p;
+    for (int i = 0; i < 60; ++i) {
+        RCShdPtr<PiNode> rung = graph->createNode("Router", "D" + std::to_string(i));
+        rung->getInput("Main")->connect(previous->getOutput(i == 0 ? "Output" : "Out"));
+        rung->getInput("Others").cast<PiMultivaluedInput>()->connect(previous->getOutput(i == 0 ? "Output" : "Out"));
+        previous = rung;
+    }
+    s->getInput("Others").cast<PiMultivaluedInput>()->connect(previous->getOutput("Out"));
+    EXPECT_THROW(graph->findNode("D0")->getInput("Others").cast<PiMultivaluedInput>()->connect(s->getOutput("Out")),
+                 ExPiError);
 }
 
 TEST_F(Document, ConnectingAMultiValuedInputAppendsEntriesAndRemovalKeepsOrder) {
