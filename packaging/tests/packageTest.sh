@@ -30,7 +30,7 @@ fi
 
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
-for library in libc6 libstdc++6 libavformat libavcodec libswscale libavutil libpng16-16 libexpat1 libx11-6 libxrandr2 libglx0 libopengl0; do
+for library in libc6 libstdc++6 libavformat libavcodec libswscale libavutil libpng16-16 libx11-6 libxrandr2 libglx0 libopengl0; do
     [[ ",$depends" == *", $library"* || ",$depends" == *",$library"* ]] || fail "Depends lacks $library"
 done
 [[ "$depends" != *krsystem* && "$depends" != *libKR* ]] || fail "Depends names the package's own libraries"
