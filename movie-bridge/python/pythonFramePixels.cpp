@@ -1,36 +1,105 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "pythonFramePixels.h"
 
+#include <pybind11/pybind11.h>
+
 #include <cstring>
 
 namespace bridge::python {
 
-void copyFrameTopFirst(const std::uint8_t* sectionPixels, std::uint32_t width, std::uint32_t height,
-                       std::uint8_t* destination) {
-    const std::size_t rowBytes = std::size_t{width} * 4;
+namespace {
+
+// Red and blue trade places in each 32-bit pixel; written on whole words so that the compiler
+// turns the loop into vector shuffles.
+void swapRedBlue(const std::uint8_t* source, std::uint8_t* target, std::size_t pixels) {
+    for (std::size_t i = 0; i < pixels; ++i) {
+        std::uint32_t pixel;
+        std::memcpy(&pixel, source + 4 * i, 4);
+        pixel = (pixel & 0xFF00FF00u) | ((pixel >> 16) & 0xFFu) | ((pixel & 0xFFu) << 16);
+        std::memcpy(target + 4 * i, &pixel, 4);
+    }
+}
+
+void bgraToRgb(const std::uint8_t* source, std::uint8_t* target, std::size_t pixels) {
+    for (std::size_t i = 0; i < pixels; ++i, source += 4, target += 3) {
+        target[0] = source[2];
+        target[1] = source[1];
+        target[2] = source[0];
+    }
+}
+
+} // namespace
+
+PixelFormat pixelFormatNamed(const std::string& name) {
+    for (const PixelFormat format : {PixelFormat::rgb24, PixelFormat::rgba, PixelFormat::bgra}) {
+        if (name == pixelFormatName(format)) {
+            return format;
+        }
+    }
+    throw pybind11::value_error("format '" + name + "' is none of 'rgb24', 'rgba' and 'bgra'");
+}
+
+const char* pixelFormatName(PixelFormat format) {
+    switch (format) {
+    case PixelFormat::rgb24:
+        return "rgb24";
+    case PixelFormat::rgba:
+        return "rgba";
+    case PixelFormat::bgra:
+        break;
+    }
+    return "bgra";
+}
+
+int channelsOf(PixelFormat format) {
+    return format == PixelFormat::rgb24 ? 3 : 4;
+}
+
+void convertFrameTopFirst(const std::uint8_t* sectionPixels, std::uint32_t width, std::uint32_t height,
+                          PixelFormat format, std::uint8_t* destination) {
+    const std::size_t sourceRowBytes = std::size_t{width} * 4;
+    const std::size_t targetRowBytes = std::size_t{width} * static_cast<std::size_t>(channelsOf(format));
     for (std::size_t row = 0; row < height; ++row) {
-        std::memcpy(destination + row * rowBytes, sectionPixels + (height - 1 - row) * rowBytes, rowBytes);
+        const std::uint8_t* source = sectionPixels + (height - 1 - row) * sourceRowBytes;
+        std::uint8_t* target = destination + row * targetRowBytes;
+        switch (format) {
+        case PixelFormat::bgra:
+            std::memcpy(target, source, sourceRowBytes);
+            break;
+        case PixelFormat::rgba:
+            swapRedBlue(source, target, width);
+            break;
+        case PixelFormat::rgb24:
+            bgraToRgb(source, target, width);
+            break;
+        }
     }
 }
 
 void packForWriteSection(const StridedPicture& picture, int bytesPerPixel, std::uint8_t* section) {
     const auto rowBytes = static_cast<std::size_t>(picture.width) * static_cast<std::size_t>(bytesPerPixel);
-    const bool packedRows =
-        picture.channels == bytesPerPixel && picture.channelStride == 1 && picture.pixelStride == picture.channels;
-    const bool addAlpha = bytesPerPixel == 4 && picture.channels == 3;
+    const bool sectionOrder = picture.red == 0 && picture.green == 1 && picture.blue == 2 &&
+                              picture.pixelStride == bytesPerPixel &&
+                              (bytesPerPixel == 3 || (picture.hasAlpha && picture.alpha == 3));
+    const bool bgraIntoRgba = bytesPerPixel == 4 && picture.pixelStride == 4 && picture.blue == 0 &&
+                              picture.green == 1 && picture.red == 2 && picture.hasAlpha && picture.alpha == 3;
     for (std::ptrdiff_t row = 0; row < picture.height; ++row) {
         const std::uint8_t* source = picture.data + (picture.height - 1 - row) * picture.rowStride;
         std::uint8_t* target = section + static_cast<std::size_t>(row) * rowBytes;
-        if (packedRows) {
+        if (sectionOrder) {
             std::memcpy(target, source, rowBytes);
             continue;
         }
+        if (bgraIntoRgba) {
+            swapRedBlue(source, target, static_cast<std::size_t>(picture.width));
+            continue;
+        }
         for (std::ptrdiff_t x = 0; x < picture.width; ++x, source += picture.pixelStride, target += bytesPerPixel) {
-            target[0] = source[0];
-            target[1] = source[picture.channelStride];
-            target[2] = source[2 * picture.channelStride];
+            target[0] = source[picture.red];
+            target[1] = source[picture.green];
+            target[2] = source[picture.blue];
             if (bytesPerPixel == 4) {
-                target[3] = addAlpha ? 0xFF : source[3 * picture.channelStride];
+                target[3] = picture.hasAlpha ? source[picture.alpha] : 0xFF;
             }
         }
     }
