@@ -20,12 +20,24 @@ void swapRedBlue(const std::uint8_t* source, std::uint8_t* target, std::size_t p
     }
 }
 
+// Each pixel is read as one word, turned round (B G R A into A R G B, shifted to R G B) and
+// written as four bytes, of which the next pixel overwrites the last: faster than byte moves.
 void bgraToRgb(const std::uint8_t* source, std::uint8_t* target, std::size_t pixels) {
-    for (std::size_t i = 0; i < pixels; ++i, source += 4, target += 3) {
-        target[0] = source[2];
-        target[1] = source[1];
-        target[2] = source[0];
+    if (pixels == 0) {
+        return;
     }
+    for (std::size_t i = 0; i + 1 < pixels; ++i) {
+        std::uint32_t pixel;
+        std::memcpy(&pixel, source + 4 * i, 4);
+        pixel = __builtin_bswap32(pixel) >> 8;
+        std::memcpy(target + 3 * i, &pixel, 4);
+    }
+    // The last pixel's fourth byte would fall past the row.
+    const std::uint8_t* last = source + 4 * (pixels - 1);
+    std::uint8_t* lastTarget = target + 3 * (pixels - 1);
+    lastTarget[0] = last[2];
+    lastTarget[1] = last[1];
+    lastTarget[2] = last[0];
 }
 
 } // namespace
