@@ -1,7 +1,8 @@
 # SPDX-License-Identifier: Apache-2.0
 """Builds the package moviehost for pip with CMake: its extension and the moviehost program it
 starts, which the package carries beside the extension. KR_CMAKE_BUILD_DIR names a configured
-build folder to build in (a developer's build/release) instead of a fresh one."""
+build folder to build in (a developer's build/release) instead of a fresh one; setuptools then
+stages the wheel there too, so that builds from several such folders do not meet."""
 
 import os
 import pathlib
@@ -26,9 +27,12 @@ def cached_value(build, name):
     return re.search(rf"^{name}:\w+=(.*)$", cache, re.MULTILINE).group(1)
 
 
+CONFIGURED_BUILD = os.environ.get("KR_CMAKE_BUILD_DIR")
+
+
 class CMakeBuild(build_ext):
     def build_extension(self, ext):
-        build = pathlib.Path(os.environ.get("KR_CMAKE_BUILD_DIR") or pathlib.Path(self.build_temp, "cmake")).resolve()
+        build = pathlib.Path(CONFIGURED_BUILD or pathlib.Path(self.build_temp, "cmake")).resolve()
         if not (build / "CMakeCache.txt").exists():
             subprocess.run(["cmake", "-S", str(SOURCE), "-B", str(build), "-G", "Ninja", "-DCMAKE_BUILD_TYPE=Release",
                             "-DKR_BUILD_TESTS=OFF", "-DKR_BUILD_FRAMEWORK_USERS=OFF",
@@ -48,4 +52,5 @@ setup(
     package_data={"moviehost": ["__init__.pyi", "py.typed"]},
     ext_modules=[Extension("moviehost._moviehost", sources=[])],
     cmdclass={"build_ext": CMakeBuild},
+    options={"build": {"build_base": str(pathlib.Path(CONFIGURED_BUILD, "pip"))}} if CONFIGURED_BUILD else {},
 )
