@@ -17,6 +17,7 @@ from conftest import as_rgba, client_frames, make_movie
     ("libx264", ["-c:v", "libx264", "-preset", "veryfast", "-bf", "3", "-pix_fmt", "yuv420p"], "66x38"),
     ("prores_ks", ["-c:v", "prores_ks", "-profile:v", "3"], "64x48"),
     ("png", ["-c:v", "png", "-pix_fmt", "rgba"], "31x17"),
+    ("png", ["-c:v", "png", "-pix_fmt", "rgb24"], "5x4"),
 ])
 def test_frames_equal_the_cpp_clients_in_every_order(tmp_path, codec, options, size):
     movie = make_movie(tmp_path / f"{codec}.mov", options, size=size, frames=10)
