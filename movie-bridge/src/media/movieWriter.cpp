@@ -2,6 +2,7 @@
 #include "movieWriter.h"
 
 #include "movieWriterMux.h"
+#include "movieWriterOutput.h"
 #include "movieWriterSession.h"
 #include "movieWriterStaging.h"
 
@@ -28,6 +29,9 @@ public:
             return AVERROR(errno);
         }
         ::close(fd);
+        if (const int result = _output.create(_path); result < 0) {
+            return result;
+        }
         return _staging.create(_path);
     }
 
@@ -124,7 +128,12 @@ public:
         finishVideoTrack();
         _plan.movieTimeScale = _movieTimeScale > 0 ? _movieTimeScale : 600;
         _plan.gamma = _gamma;
-        return muxMovie(_path, _plan, _staging);
+        // The movie takes the path only once it is whole; until then the path keeps the
+        // empty file made by create.
+        if (const int result = muxMovie(_output.path(), _plan, _staging); result < 0) {
+            return result;
+        }
+        return _output.publish();
     }
 
 private:
@@ -137,6 +146,7 @@ private:
     };
 
     std::string _path;
+    UnnamedOutputFile _output;
     StagingFile _staging;
     std::int32_t _movieTimeScale = 0;
     std::optional<VideoTrack> _video;

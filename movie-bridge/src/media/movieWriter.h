@@ -6,8 +6,8 @@
 // into its own exit code and text; nothing here raises except out of the encoded-frame
 // output, whose exceptions pass through encodeFrame and completeFrames untouched.
 //
-// The file at the path is created at once; the movie itself is written only by
-// writeMovieResource. Until then encoded frames and sound chunks wait in one staging file
+// The file at the path is created (empty) at once; the movie itself is written only by
+// writeMovieResource, into a file without a name that then replaces it whole. Until then encoded frames and sound chunks wait in one staging file
 // beside the output, so memory stays bounded for any length of movie. Destroying a writer
 // that has not written its movie resource removes the staging file.
 
