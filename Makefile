@@ -58,23 +58,27 @@ bench: build
 
 # Fuzzes with libFuzzer under ASan and UBSan, FUZZ_SECONDS per target (clang build in
 # build/fuzz; the corpora they grow stay there, the seeds are beside the tests): the XML
-# parser, the document loader, the LUT readers (.cube, .spi1d) and krhost's script reader.
+# parser, the document loader, the LUT readers (.cube, .spi1d), krhost's script reader and
+# the movie reader. An entry is TARGET:SEEDS[:MAX_LEN]; inputs are at most 4096 bytes unless
+# it says otherwise (the smallest AVI the ffmpeg command writes is about 6 KB).
 FUZZ_SECONDS ?= 60
 FUZZ_DIR ?= build/fuzz
 FUZZ_TARGETS := xmlParserFuzz:host-framework/tests/xmlFuzzCorpus \
 	documentLoaderFuzz:host-framework/tests/documentFuzzCorpus \
 	lut1DReaderFuzz:host-framework/lut1D/tests/lutFuzzCorpus \
-	krhostScriptFuzz:host-framework/tests/krhostFuzzCorpus
+	krhostScriptFuzz:host-framework/tests/krhostFuzzCorpus \
+	movieReaderFuzz:movie-bridge/tests/movieFuzzCorpus:8192
 fuzz: deps
 	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKR_SANITIZE=ON \
-		-DKR_FUZZ=ON -DKR_BUILD_TESTS=ON -DKR_BUILD_MOVIE_BRIDGE=OFF >/dev/null
+		-DKR_FUZZ=ON -DKR_BUILD_TESTS=ON -DKR_BUILD_MOVIE_BRIDGE=ON >/dev/null
 	@cmake --build $(FUZZ_DIR) --target $(foreach t,$(FUZZ_TARGETS),$(firstword $(subst :, ,$(t))))
 	@set -e; for entry in $(FUZZ_TARGETS); do \
-		target=$${entry%%:*}; seeds=$${entry#*:}; \
+		target=$${entry%%:*}; rest=$${entry#*:}; seeds=$${rest%%:*}; maxlen=4096; \
+		case $$rest in *:*) maxlen=$${rest#*:};; esac; \
 		mkdir -p $(FUZZ_DIR)/corpus/$$target; \
 		echo "fuzzing $$target for $(FUZZ_SECONDS) s"; \
-		$(FUZZ_DIR)/bin/$$target -max_total_time=$(FUZZ_SECONDS) -max_len=4096 -artifact_prefix=$(FUZZ_DIR)/$$target- \
-			$(FUZZ_DIR)/corpus/$$target $$seeds; \
+		$(FUZZ_DIR)/bin/$$target -max_total_time=$(FUZZ_SECONDS) -max_len=$$maxlen -timeout=10 \
+			-artifact_prefix=$(FUZZ_DIR)/$$target- $(FUZZ_DIR)/corpus/$$target $$seeds; \
 	done
 
 # The document property test run long: SOAK_ROUNDS random documents from SOAK_SEED (by
