@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "movieWriter.h"
 
+#include "engineResult.h"
 #include "movieWriterMux.h"
 #include "movieWriterOutput.h"
 #include "movieWriterSession.h"
@@ -29,10 +30,10 @@ public:
             return AVERROR(errno);
         }
         ::close(fd);
-        if (const int result = _output.create(_path); result < 0) {
+        if (const int result = raisingOutOfMemory(_output.create(_path)); result < 0) {
             return result;
         }
-        return _staging.create(_path);
+        return raisingOutOfMemory(_staging.create(_path));
     }
 
     void setTimeScale(std::int32_t timeScale) override { _movieTimeScale = timeScale; }
@@ -56,8 +57,8 @@ public:
             return AVERROR(EINVAL);
         }
         auto session = std::make_unique<CompressionSession>();
-        const int result =
-            session->open(_video->width, _video->height, _video->timeScale, encoderName, options, std::move(output));
+        const int result = raisingOutOfMemory(
+            session->open(_video->width, _video->height, _video->timeScale, encoderName, options, std::move(output)));
         if (result < 0) {
             return result;
         }
@@ -68,17 +69,20 @@ public:
     PixelBuffer pixelBuffer() override { return _session ? _session->pixelBuffer() : PixelBuffer{}; }
 
     int encodeFrame(std::int64_t displayTime, std::int64_t displayDuration) override {
-        return _session ? _session->encodeFrame(displayTime, displayDuration) : AVERROR(EINVAL);
+        return _session ? raisingOutOfMemory(_session->encodeFrame(displayTime, displayDuration)) : AVERROR(EINVAL);
     }
 
-    int completeFrames() override { return _session ? _session->completeFrames() : AVERROR(EINVAL); }
+    int completeFrames() override {
+        return _session ? raisingOutOfMemory(_session->completeFrames()) : AVERROR(EINVAL);
+    }
 
     int addEncodedFrame(const EncodedFrame& frame) override {
         if (!_session || frame.size > UINT32_MAX) {
             return AVERROR(EINVAL);
         }
-        return _staging.append(videoStream, frame.keyFrame, frame.displayTime, frame.decodeTime, frame.decodeDuration,
-                               frame.data, static_cast<std::uint32_t>(frame.size));
+        return raisingOutOfMemory(_staging.append(videoStream, frame.keyFrame, frame.displayTime, frame.decodeTime,
+                                                  frame.decodeDuration, frame.data,
+                                                  static_cast<std::uint32_t>(frame.size)));
     }
 
     void finishVideoTrack() override {
@@ -114,8 +118,9 @@ public:
         if (bytes > UINT32_MAX) {
             return AVERROR(EINVAL);
         }
-        const int result = _staging.append(static_cast<std::uint32_t>(_plan.tracks.size() - 1), true, track.sampleCount,
-                                           track.sampleCount, sampleCount, data, static_cast<std::uint32_t>(bytes));
+        const int result = raisingOutOfMemory(_staging.append(static_cast<std::uint32_t>(_plan.tracks.size() - 1), true,
+                                                              track.sampleCount, track.sampleCount, sampleCount, data,
+                                                              static_cast<std::uint32_t>(bytes)));
         if (result == 0) {
             track.sampleCount += sampleCount;
         }
@@ -130,10 +135,10 @@ public:
         _plan.gamma = _gamma;
         // The movie takes the path only once it is whole; until then the path keeps the
         // empty file made by create.
-        if (const int result = muxMovie(_output.path(), _plan, _staging); result < 0) {
+        if (const int result = raisingOutOfMemory(muxMovie(_output.path(), _plan, _staging)); result < 0) {
             return result;
         }
-        return _output.publish();
+        return raisingOutOfMemory(_output.publish());
     }
 
 private:
