@@ -102,11 +102,6 @@ int UnnamedOutputFile::publish() {
     if (_fd < 0) {
         return AVERROR(EBADF);
     }
-    // Without this a machine that stops right after the rename could keep the name but
-    // not the data.
-    if (fdatasync(_fd) != 0) {
-        return lastError();
-    }
     std::string source = _path;
     if (!_named) {
         // A name of its own first (a link cannot replace a file), then the rename, which

@@ -34,8 +34,10 @@ public:
     // A path that opens this same file, for code that takes paths.
     const std::string& path() const { return _path; }
 
-    // Puts the file in place of the output, whole, after its data reached the disk. 0 or a
-    // negative error code; the output is left as it was on failure.
+    // Puts the file in place of the output, whole. 0 or a negative error code; the output is
+    // left as it was on failure. The data is not forced to the disk first: the promise is
+    // about processes that end, and a replacing rename already makes ext4 write the data
+    // ahead of the name.
     int publish();
 
 private:
