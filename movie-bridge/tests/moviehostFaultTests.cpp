@@ -214,11 +214,11 @@ TEST_F(MoviehostFaultTest, KilledBridgeLeavesTheEmptyFileOrTheWholeMovie) {
 
     int empty = 0;
     int whole = 0;
-    for (int trial = 0; trial < 8; ++trial) {
-        // Half the kills come during the frames, half while the movie is being written.
-        const bool duringEnd = trial % 2 == 1;
+    for (int trial = 0; trial < 10; ++trial) {
+        // A third of the kills come during the frames, the rest while the movie is written.
+        const bool duringEnd = trial % 3 != 0;
         const int killAfterFrame = static_cast<int>(random() % frames);
-        const auto delay = std::chrono::microseconds(random() % (1 + ending.count() * 6 / 5));
+        const auto delay = std::chrono::microseconds(random() % (1 + ending.count()));
         pid_t bridgePid = -1;
         try {
             MovieWriteClient movie(path.string(), settings(), jobOptions());
