@@ -58,19 +58,21 @@ bench: build
 	@scripts/bench.sh $(BUILD_DIR)/bin
 
 # Fuzzes with libFuzzer under ASan and UBSan, FUZZ_SECONDS per target (clang build in
-# build/fuzz; the corpora they grow stay there). The targets and their seed folders are the
-# ones the build declares with kr_add_fuzz_target (build/fuzz/fuzzTargets.txt).
+# build/fuzz; the corpora they grow stay there). The targets, their seed folders and any
+# longer input limit than 4096 bytes are the ones the build declares with kr_add_fuzz_target
+# (build/fuzz/fuzzTargets.txt). An input running over ten seconds counts as a hang.
 FUZZ_SECONDS ?= 60
 FUZZ_DIR ?= build/fuzz
 fuzz: deps
 	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKR_SANITIZE=ON \
-		-DKR_FUZZ=ON -DKR_BUILD_TESTS=ON -DKR_BUILD_MOVIE_BRIDGE=OFF >/dev/null
+		-DKR_FUZZ=ON -DKR_BUILD_TESTS=ON -DKR_BUILD_MOVIE_BRIDGE=ON >/dev/null
 	@cmake --build $(FUZZ_DIR) --target fuzzTargets
-	@set -e; while IFS=: read -r target seeds; do \
+	@set -e; while IFS=: read -r target seeds maxlen; do \
 		[ -n "$$target" ] || continue; \
 		mkdir -p $(FUZZ_DIR)/corpus/$$target; \
 		echo "fuzzing $$target for $(FUZZ_SECONDS) s"; \
-		$(FUZZ_DIR)/bin/$$target -max_total_time=$(FUZZ_SECONDS) -max_len=4096 -artifact_prefix=$(FUZZ_DIR)/$$target- \
+		$(FUZZ_DIR)/bin/$$target -max_total_time=$(FUZZ_SECONDS) -max_len=$${maxlen:-4096} -timeout=10 \
+			-artifact_prefix=$(FUZZ_DIR)/$$target- \
 			$(FUZZ_DIR)/corpus/$$target $$seeds </dev/null; \
 	done <$(FUZZ_DIR)/fuzzTargets.txt
 

@@ -129,14 +129,15 @@ function(kr_add_test name)
 endfunction()
 
 # A libFuzzer target, built only in the fuzzing configuration (KR_FUZZ, clang; `make fuzz`):
-#   kr_add_fuzz_target(name SOURCES ... [LIBS ...] SEEDS folder)
+#   kr_add_fuzz_target(name SOURCES ... [LIBS ...] SEEDS folder [MAX_LEN bytes])
+# MAX_LEN raises the input limit of 4096 bytes for inputs whose smallest seed is larger.
 # Call sites add what only they need. Each target joins KR_FUZZ_TARGETS with its seed folder;
 # the top level writes that list for `make fuzz`, so a target is named in one place only.
 function(kr_add_fuzz_target name)
     if(NOT KR_FUZZ)
         return()
     endif()
-    cmake_parse_arguments(ARG "" "SEEDS" "SOURCES;LIBS" ${ARGN})
+    cmake_parse_arguments(ARG "" "SEEDS;MAX_LEN" "SOURCES;LIBS" ${ARGN})
     if(NOT ARG_SEEDS)
         message(FATAL_ERROR "kr_add_fuzz_target(${name}): give the SEEDS folder")
     endif()
@@ -149,7 +150,11 @@ function(kr_add_fuzz_target name)
     target_link_options(${name} PRIVATE -fsanitize=fuzzer)
     target_link_libraries(${name} PRIVATE ${ARG_LIBS})
     set_target_properties(${name} PROPERTIES BUILD_RPATH "${KR_OUTPUT_DIR}")
-    set_property(GLOBAL APPEND PROPERTY KR_FUZZ_TARGETS "${name}:${ARG_SEEDS}")
+    set(entry "${name}:${ARG_SEEDS}")
+    if(ARG_MAX_LEN)
+        string(APPEND entry ":${ARG_MAX_LEN}")
+    endif()
+    set_property(GLOBAL APPEND PROPERTY KR_FUZZ_TARGETS "${entry}")
 endfunction()
 
 # Compiles Windows-only sources with a mingw-w64 cross compiler (objects only, no link),

@@ -133,11 +133,13 @@ private:
         AudioSetupBytes setupBytes;
         _channel.receiveMessage(setupBytes);
         const AudioSetup setup = decodeAudioSetup(setupBytes);
-        const auto channels = static_cast<std::uint16_t>(setup.channelCount);
-        const auto bits = static_cast<std::uint16_t>(setup.bitsPerSample);
-        if (const std::string problem = soundProblem(channels, bits, setup.sampleRate); !problem.empty()) {
+        // Judged as sent: 65,538 channels must be refused, not taken as 2.
+        if (const std::string problem = soundProblem(setup.channelCount, setup.bitsPerSample, setup.sampleRate);
+            !problem.empty()) {
             fail(exitCodes::mediaCreateFailed, "failed to create media: " + problem);
         }
+        const auto channels = static_cast<std::uint16_t>(setup.channelCount);
+        const auto bits = static_cast<std::uint16_t>(setup.bitsPerSample);
         const media::SoundDescription description{channels, bits, static_cast<int>(setup.sampleRate),
                                                   sampleFormatFor(bits)};
         if (const int result = _writer->newSoundTrack(description); result != 0) {

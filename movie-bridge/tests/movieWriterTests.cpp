@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <unistd.h>
 
 extern "C" {
@@ -211,6 +212,32 @@ TEST_F(MovieWriterTest, LeavesNoStagingFileBehindWhetherItFinishesOrNot) {
     ASSERT_EQ(finished->writeMovieResource(), 0);
     finished.reset();
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(directory), {}), 1);
+}
+
+// Until the movie resource is written the path holds the empty file made at the start and
+// nothing else is in the folder; then the whole movie replaces it in one step, keeping the
+// file's permissions, and through a link the file the link names.
+TEST_F(MovieWriterTest, TheMovieTakesThePathWholeOnlyAtTheEnd) {
+    namespace fs = std::filesystem;
+    const fs::path target = directory / "target.mov";
+    std::ofstream(target) << "old";
+    fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    fs::create_symlink(target, directory / "link.mov");
+    for (const fs::path& output : {fs::path(path), directory / "link.mov"}) {
+        int result = 0;
+        auto writer = createMovieFile(output.string(), result);
+        ASSERT_EQ(result, 0);
+        writeVideo(*writer, "mjpeg", 3);
+        EXPECT_EQ(fs::file_size(output), 0u) << output;
+        EXPECT_EQ(std::distance(fs::directory_iterator(directory), {}), 3);
+        ASSERT_EQ(writer->writeMovieResource(), 0);
+        EXPECT_EQ(probeMovie(output.string()).tracks.at(0).pts.size(), 3u);
+        writer.reset();
+        EXPECT_EQ(std::distance(fs::directory_iterator(directory), {}), 3);
+    }
+    EXPECT_TRUE(fs::is_symlink(directory / "link.mov"));
+    EXPECT_EQ(fs::status(target).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 }
 
 TEST_F(MovieWriterTest, ReportsWhatItCannotDo) {

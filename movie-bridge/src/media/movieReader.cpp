@@ -351,10 +351,16 @@ void MovieReader::DecodeState::readMovieTimes() {
     // is a frame the host can ask for: one that would share a tick of the movie's time
     // scale with the sample before it (a shared presentation time, or samples closer than
     // a tick) comes one tick later.
+    // A sample past the last time a movie can name is no frame the host could ask for, and
+    // neither is any after it.
     for (std::size_t i = 0; i < samples.size(); ++i) {
         std::int64_t time = av_rescale_q(samples[i].pts, video->time_base, AVRational{1, timeScale});
         if (i > 0) {
             time = std::max<std::int64_t>(time, std::int64_t{samples[i - 1].time} + 1);
+        }
+        if (i > 0 && time > std::numeric_limits<TimeValue>::max()) {
+            samples.resize(i);
+            break;
         }
         samples[i].time = static_cast<TimeValue>(std::clamp<std::int64_t>(time, std::numeric_limits<TimeValue>::min(),
                                                                           std::numeric_limits<TimeValue>::max()));

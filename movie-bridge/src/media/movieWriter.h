@@ -7,9 +7,10 @@
 // but std::bad_alloc when memory runs out, and what the encoded-frame output raises, which
 // passes through encodeFrame and completeFrames untouched.
 //
-// The file at the path is created at once; the movie itself is written only by
-// writeMovieResource. Until then encoded frames and sound chunks wait in one staging file
-// beside the output, so memory stays bounded for any length of movie. Destroying a writer
+// The file at the path is created (empty) at once; the movie itself is written only by
+// writeMovieResource, into a file without a name that then replaces it whole. Until then
+// encoded frames and sound chunks wait in one staging file beside the output, so memory
+// stays bounded for any length of movie. Destroying a writer
 // that has not written its movie resource removes the staging file.
 
 #include <cstddef>
