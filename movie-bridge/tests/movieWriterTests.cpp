@@ -52,18 +52,18 @@ protected:
                                                       ASSERT_EQ(writer.addEncodedFrame(frame), 0);
                                                   }),
                   0);
+        std::vector<std::uint8_t> section(std::size_t(width) * height * 4 + sectionFrameReadSlack);
         for (int n = 0; n < frames; ++n) {
-            const PixelBuffer buffer = writer.pixelBuffer();
             for (int y = 0; y < height; ++y) {
                 for (int x = 0; x < width; ++x) {
-                    std::uint8_t* p = buffer.base + y * buffer.bytesPerRow + x * 4;
-                    p[0] = std::uint8_t(x * 7 + n);
+                    std::uint8_t* p = &section[(std::size_t(height - 1 - y) * width + x) * 4];
+                    p[0] = std::uint8_t(n * 40);
                     p[1] = std::uint8_t(y * 13);
-                    p[2] = std::uint8_t(n * 40);
+                    p[2] = std::uint8_t(x * 7 + n);
                     p[3] = std::uint8_t(x + y);
                 }
             }
-            ASSERT_EQ(writer.encodeFrame(n * 100, 100), 0);
+            ASSERT_EQ(writer.encodeFrame(SectionFrame{section.data(), width, height, 4}, n * 100, 100), 0);
         }
         ASSERT_EQ(writer.completeFrames(), 0);
         writer.finishVideoTrack();
@@ -223,6 +223,13 @@ TEST_F(MovieWriterTest, ReportsWhatItCannotDo) {
     EXPECT_EQ(writer->createCompressionSession("no-such-encoder", {}, [](const EncodedFrame&) {}),
               AVERROR_ENCODER_NOT_FOUND);
     EXPECT_EQ(writer->createCompressionSession("pcm_s16le", {}, [](const EncodedFrame&) {}), AVERROR_ENCODER_NOT_FOUND);
+
+    // A frame that is not the session's size or layout is refused, not read.
+    ASSERT_EQ(writer->createCompressionSession("mjpeg", {}, [](const EncodedFrame&) {}), 0);
+    const std::vector<std::uint8_t> section(32 * 16 * 4 + sectionFrameReadSlack);
+    EXPECT_EQ(writer->encodeFrame(SectionFrame{section.data(), 16, 16, 4}, 0, 100), AVERROR(EINVAL));
+    EXPECT_EQ(writer->encodeFrame(SectionFrame{section.data(), 32, 16, 3}, 0, 100), AVERROR(EINVAL));
+    EXPECT_EQ(writer->encodeFrame(SectionFrame{nullptr, 32, 16, 4}, 0, 100), AVERROR(EINVAL));
 }
 
 TEST_F(MovieWriterTest, HandsOnWhatTheOutputRaisesAndStillCleansUp) {
@@ -232,9 +239,10 @@ TEST_F(MovieWriterTest, HandsOnWhatTheOutputRaisesAndStillCleansUp) {
     ASSERT_EQ(
         writer->createCompressionSession("mjpeg", {}, [](const EncodedFrame&) { throw std::runtime_error("full"); }),
         0);
+    const std::vector<std::uint8_t> section(16 * 16 * 4 + sectionFrameReadSlack);
     EXPECT_THROW(
         {
-            writer->encodeFrame(0, 100);
+            writer->encodeFrame(SectionFrame{section.data(), 16, 16, 4}, 0, 100);
             writer->completeFrames();
         },
         std::runtime_error);

@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "posixChannelPlatform.h"
 
+#include "media/movieWriter.h"
+
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
@@ -23,6 +26,10 @@ timespec monotonicDeadline(std::chrono::nanoseconds after) {
     const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(total);
     return timespec{static_cast<time_t>(seconds.count()), static_cast<long>((total - seconds).count())};
 }
+
+// Spare bytes mapped after every section, so that the writer's pixel converters may read a
+// frame in place, vector loads past its last row included. The host maps only the section.
+constexpr std::size_t sectionSpareBytes = media::sectionFrameReadSlack;
 
 sem_t* openSemaphore(const std::string& eventName) {
     return sem_open(("/" + eventName).c_str(), 0);
@@ -137,7 +144,7 @@ bool PosixChannelPlatform::setReplyEvent() {
 
 std::optional<SectionMapping> PosixChannelPlatform::createSection(std::size_t size) {
     // As with a Windows file mapping, a section of size 0 cannot be created.
-    if (size == 0) {
+    if (size == 0 || size > SIZE_MAX / 2) {
         errno = EINVAL;
         fail();
         return std::nullopt;
@@ -147,12 +154,12 @@ std::optional<SectionMapping> PosixChannelPlatform::createSection(std::size_t si
         fail();
         return std::nullopt;
     }
-    if (ftruncate(fd, static_cast<off_t>(size)) != 0) {
+    if (ftruncate(fd, static_cast<off_t>(size + sectionSpareBytes)) != 0) {
         fail();
         close(fd);
         return std::nullopt;
     }
-    void* view = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+    void* view = mmap(nullptr, size + sectionSpareBytes, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
     if (view == MAP_FAILED) {
         fail();
         close(fd);
@@ -177,7 +184,7 @@ void PosixChannelPlatform::closeReplyEvent() {
 
 void PosixChannelPlatform::unmapView(void* view, std::size_t size) {
     if (view != nullptr) {
-        munmap(view, size);
+        munmap(view, size + sectionSpareBytes);
     }
 }
 
