@@ -40,6 +40,15 @@ AVRational encoderFrameRate(std::int32_t timeScale) {
     return av_make_q(timeScale, 100);
 }
 
+// The video encoder of that name; null when there is none.
+const AVCodec* videoEncoderNamed(const std::string& encoderName) {
+    const AVCodec* encoder = avcodec_find_encoder_by_name(encoderName.c_str());
+    if (!encoder || encoder->type != AVMEDIA_TYPE_VIDEO) {
+        return nullptr;
+    }
+    return encoder;
+}
+
 } // namespace
 
 CompressionSession::~CompressionSession() {
@@ -49,19 +58,36 @@ CompressionSession::~CompressionSession() {
 
 int CompressionSession::open(int width, int height, std::int32_t timeScale, const std::string& encoderName,
                              const CompressionOptions& options, EncodedFrameOutput output) {
-    const AVCodec* encoder = avcodec_find_encoder_by_name(encoderName.c_str());
-    if (!encoder || encoder->type != AVMEDIA_TYPE_VIDEO) {
+    const AVCodec* encoder = videoEncoderNamed(encoderName);
+    if (!encoder) {
         return AVERROR_ENCODER_NOT_FOUND;
     }
-    if (width <= 0 || height <= 0 || timeScale <= 0) {
-        return AVERROR(EINVAL);
-    }
-    if (!frameSizeRefusal(encoderName, width, height).empty()) {
+    if (width <= 0 || height <= 0 || timeScale <= 0 || !frameSizeRefusal(encoderName, width, height).empty()) {
         return AVERROR(EINVAL);
     }
     const EncoderSettings settings = encoderSettings(*encoder, options.codecQuality, options.depth, width, height);
+    _bytesPerPixel = options.depth == 32 ? 4 : 3;
+    int result = allocate(*encoder);
+    if (result == 0) {
+        configureContext(width, height, timeScale, settings, options);
+        result = openEncoder(*encoder, settings);
+    }
+    if (result == 0) {
+        result = setUpPictures(settings.pixelFormat);
+    }
+    if (result == 0) {
+        result = setUpScaler(settings.pixelFormat);
+    }
+    if (result < 0) {
+        return result;
+    }
+    _output = std::move(output);
+    _worker = std::make_unique<BackgroundWorker>();
+    return 0;
+}
 
-    _context.reset(avcodec_alloc_context3(encoder));
+int CompressionSession::allocate(const AVCodec& encoder) {
+    _context.reset(avcodec_alloc_context3(&encoder));
     _packet.reset(av_packet_alloc());
     for (auto& picture : _pictures) {
         picture.reset(av_frame_alloc());
@@ -74,7 +100,11 @@ int CompressionSession::open(int width, int height, std::int32_t timeScale, cons
     if (!_context || !_packet || !_source || !_parameters) {
         return AVERROR(ENOMEM);
     }
-    _bytesPerPixel = options.depth == 32 ? 4 : 3;
+    return 0;
+}
+
+void CompressionSession::configureContext(int width, int height, std::int32_t timeScale,
+                                          const EncoderSettings& settings, const CompressionOptions& options) {
     AVCodecContext& c = *_context;
     c.width = width;
     c.height = height;
@@ -97,39 +127,33 @@ int CompressionSession::open(int width, int height, std::int32_t timeScale, cons
         c.global_quality = FF_QP2LAMBDA * settings.qscale;
     }
     c.thread_count = options.threadCount;
+}
 
+int CompressionSession::openEncoder(const AVCodec& encoder, const EncoderSettings& settings) {
     AVDictionary* rawOptions = nullptr;
     for (const auto& [name, value] : settings.options) {
         av_dict_set(&rawOptions, name.c_str(), value.c_str(), 0);
     }
-    int result = avcodec_open2(&c, encoder, &rawOptions);
+    const int result = avcodec_open2(_context.get(), &encoder, &rawOptions);
     std::unique_ptr<AVDictionary, DictionaryFree> unusedOptions(rawOptions);
     if (result < 0) {
         return result;
     }
-    if ((result = avcodec_parameters_from_context(_parameters.get(), &c)) < 0) {
-        return result;
-    }
+    return std::min(0, avcodec_parameters_from_context(_parameters.get(), _context.get()));
+}
 
-    const int pictureSize =
-        av_image_get_buffer_size(withoutJpegRange(settings.pixelFormat), width, height, frameAlignment);
+int CompressionSession::setUpPictures(AVPixelFormat encoded) {
+    const int width = _context->width;
+    const int height = _context->height;
+    const int pictureSize = av_image_get_buffer_size(withoutJpegRange(encoded), width, height, frameAlignment);
     if (pictureSize < 0) {
         return pictureSize;
     }
     _framePool.reset(av_buffer_pool_init(static_cast<std::size_t>(pictureSize) + framePadding, nullptr));
-    if (!_framePool) {
-        return AVERROR(ENOMEM);
-    }
-
-    if ((result = openScaler(settings.pixelFormat)) < 0) {
-        return result;
-    }
-    _output = std::move(output);
-    _worker = std::make_unique<BackgroundWorker>();
-    return 0;
+    return _framePool ? 0 : AVERROR(ENOMEM);
 }
 
-int CompressionSession::openScaler(AVPixelFormat encoderFormat) {
+int CompressionSession::setUpScaler(AVPixelFormat encoderFormat) {
     const int width = _context->width;
     const int height = _context->height;
     const AVPixelFormat target = withoutJpegRange(encoderFormat);
@@ -174,7 +198,7 @@ int CompressionSession::openScaler(AVPixelFormat encoderFormat) {
     av_opt_set_int(_scale.get(), "dst_range", isJpegRangeFormat(encoderFormat) ? 1 : 0, 0);
     av_opt_set_int(_scale.get(), "sws_flags", SWS_BICUBIC, 0);
     av_opt_set_int(_scale.get(), "threads", 0, 0);
-    return sws_init_context(_scale.get(), nullptr, nullptr);
+    return std::min(0, sws_init_context(_scale.get(), nullptr, nullptr));
 }
 
 int CompressionSession::encodeFrame(const SectionFrame& frame, std::int64_t displayTime, std::int64_t displayDuration) {

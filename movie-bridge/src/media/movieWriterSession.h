@@ -10,8 +10,9 @@
 // Encoded frames reach the output on the caller's thread, from inside the next encodeFrame
 // or completeFrames; so does the failure of an earlier frame's encoding.
 
+#include "backgroundWorker.h"
 #include "movieWriter.h"
-#include "movieWriterWorker.h"
+#include "movieWriterQuality.h"
 
 #include <array>
 #include <deque>
@@ -42,9 +43,17 @@ public:
     const AVCodecParameters& parameters() const { return *_parameters; }
 
 private:
-    int openScaler(AVPixelFormat encoderFormat);
+    // The steps of open, in order; each answers 0 or an FFmpeg error code.
+    int allocate(const AVCodec& encoder);
+    void configureContext(int width, int height, std::int32_t timeScale, const EncoderSettings& settings,
+                          const CompressionOptions& options);
+    int openEncoder(const AVCodec& encoder, const EncoderSettings& settings);
+    // The pool of pictures in the encoder's format, and the scaler that fills them.
+    int setUpPictures(AVPixelFormat encoded);
+    int setUpScaler(AVPixelFormat encoderFormat);
     // On the caller's thread: the section's frame into the picture the caller fills next.
     int convert(const SectionFrame& frame);
+
     // On the encoding thread.
     int encode(int picture, std::int64_t displayTime, std::int64_t displayDuration);
     int flush();
@@ -61,9 +70,6 @@ private:
     struct PacketFree {
         void operator()(AVPacket* p) const { av_packet_free(&p); }
     };
-    struct BufferFree {
-        void operator()(AVBufferRef* b) const { av_buffer_unref(&b); }
-    };
     struct ScaleFree {
         void operator()(SwsContext* s) const { sws_freeContext(s); }
     };
@@ -77,7 +83,7 @@ private:
     std::unique_ptr<AVCodecContext, ContextFree> _context;
     std::unique_ptr<SwsContext, ScaleFree> _scale;
     int _bytesPerPixel = 4;
-    // The scaler's source: the section itself, read bottom row first, or (see openScaler)
+    // The scaler's source: the section itself, read bottom row first, or (see setUpScaler)
     // a top-first copy of it in _staged.
     std::unique_ptr<AVFrame, FrameFree> _source;
     std::unique_ptr<AVFrame, FrameFree> _staged;
