@@ -11,5 +11,5 @@ kr_add_program(moviehost SOURCES src/mainWindows.cpp LIBS krBridgeHost krBridgeW
 # build runs it under Wine (windowsTests.cmake).
 kr_add_program(moviehostWin32HostTest
     SOURCES tests/win32/moviehostWin32HostTest.cpp tests/win32/win32HostJob.cpp
-    LIBS krBridgeFakeMedia)
+    LIBS krBridgeFakeMedia TEST_ONLY)
 add_dependencies(moviehostWin32HostTest moviehost)
