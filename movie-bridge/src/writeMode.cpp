@@ -111,9 +111,11 @@ private:
     }
 
     void encodeFrames() {
+        const media::SectionFrame frame{static_cast<const std::uint8_t*>(_section.view), _setup.width, _setup.height,
+                                        _setup.bytesPerPixel};
         for (std::int64_t n = 0; _channel.receiveControlWord() != endMarker; ++n) {
-            convertFrame(static_cast<const std::uint8_t*>(_section.view), _setup.bytesPerPixel, _writer->pixelBuffer());
-            if (const int result = _writer->encodeFrame(n * frameDuration, frameDuration); result != 0) {
+            // The host may refill the section once this returns, before the frame is encoded.
+            if (const int result = _writer->encodeFrame(frame, n * frameDuration, frameDuration); result != 0) {
                 fail(exitCodes::encodeFrameFailed, withResult("error from ICMCompressionSessionEncodeFrame: ", result));
             }
             _channel.signalHost();

@@ -66,10 +66,9 @@ public:
         return 0;
     }
 
-    PixelBuffer pixelBuffer() override { return _session ? _session->pixelBuffer() : PixelBuffer{}; }
-
-    int encodeFrame(std::int64_t displayTime, std::int64_t displayDuration) override {
-        return _session ? raisingOutOfMemory(_session->encodeFrame(displayTime, displayDuration)) : AVERROR(EINVAL);
+    int encodeFrame(const SectionFrame& frame, std::int64_t displayTime, std::int64_t displayDuration) override {
+        return _session ? raisingOutOfMemory(_session->encodeFrame(frame, displayTime, displayDuration))
+                        : AVERROR(EINVAL);
     }
 
     int completeFrames() override {
