@@ -2,7 +2,6 @@
 #include "movieReader.h"
 
 #include "backgroundWorker.h"
-#include "engineResult.h"
 #include "movieReaderFrameCache.h"
 #include "movieReaderMovieHeader.h"
 #include "movieReaderPixels.h"
@@ -118,10 +117,10 @@ struct MovieReader::DecodeState {
     [[noreturn]] void fail(const std::string& why) const {
         throw MovieOpenError("cannot read movie \"" + path + "\": " + why);
     }
-    // The movie cannot be read for an FFmpeg error, whose text ends the reason.
-    [[noreturn]] void failWith(const std::string& why, int error) const {
-        fail(why + errorText(raisingOutOfMemory(error)));
-    }
+    // The movie cannot be read for an FFmpeg error, whose text ends the reason. ENOMEM too:
+    // while a movie is opened FFmpeg answers it for absurd sizes in a damaged file as often as
+    // for memory running out, and either way the movie cannot be loaded.
+    [[noreturn]] void failWith(const std::string& why, int error) const { fail(why + errorText(error)); }
 
     void open();
     void refuseAnythingButAFile() const;
