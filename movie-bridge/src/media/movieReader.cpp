@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "movieReader.h"
 
+#include "backgroundWorker.h"
+#include "engineResult.h"
 #include "movieReaderFrameCache.h"
 #include "movieReaderFrameOrder.h"
 #include "movieReaderMovieHeader.h"
 #include "movieReaderPixels.h"
-#include "movieWriterWorker.h"
 
 #include <algorithm>
 #include <array>
@@ -85,7 +86,7 @@ std::int64_t presentationTime(const AVFrame& frame) {
 
 } // namespace
 
-struct MovieReader::Engine {
+struct MovieReader::DecodeState {
     std::string path;
     FormatPtr format;
     CodecPtr decoder;
@@ -149,15 +150,19 @@ struct MovieReader::Engine {
     // Last, so that it is destroyed first: a decode under way ends before what it uses goes.
     BackgroundWorker decodeAhead;
 
-    Engine(const std::string& moviePath, std::size_t cacheBytes) : path(moviePath), cache(cacheBytes) {}
+    DecodeState(const std::string& moviePath, std::size_t cacheBytes) : path(moviePath), cache(cacheBytes) {}
 
     [[noreturn]] void fail(const std::string& why) const {
         throw MovieOpenError("cannot read movie \"" + path + "\": " + why);
     }
+    // The movie cannot be read for an FFmpeg error, whose text ends the reason.
+    [[noreturn]] void failWith(const std::string& why, int error) const {
+        fail(why + errorText(raisingOutOfMemory(error)));
+    }
 
     void open();
     void openFile();
-    void reopen();
+    bool reopen();
     void refuseAnythingButAFile() const;
     void openDecoder();
     void takePalette();
@@ -178,7 +183,7 @@ struct MovieReader::Engine {
     void startDecodingAhead(std::size_t index);
     bool seekTo(std::size_t index, std::size_t keysBack);
     bool seekByTime(std::size_t keySample);
-    void seekToPacket(std::size_t packet, bool fromStart);
+    bool seekToPacket(std::size_t packet, bool fromStart);
     bool admitPacket();
     const AVFrame* decodeUntil(std::size_t index, bool keepInCache);
     std::optional<std::size_t> receivePicture(AVFrame* into);
@@ -186,7 +191,7 @@ struct MovieReader::Engine {
     std::optional<std::size_t> sampleOfPts(std::int64_t pts) const;
 };
 
-void MovieReader::Engine::open() {
+void MovieReader::DecodeState::open() {
     if (!packet || !received || !current || !ahead) {
         throw std::bad_alloc();
     }
@@ -211,14 +216,14 @@ void MovieReader::Engine::open() {
     converter = std::make_unique<BottomUpBgraConverter>(uprightWidth, uprightHeight, orientation);
 }
 
-void MovieReader::Engine::openFile() {
+void MovieReader::DecodeState::openFile() {
     AVFormatContext* raw = nullptr;
     if (const int error = avformat_open_input(&raw, path.c_str(), nullptr, nullptr); error < 0) {
-        fail(errorText(error));
+        failWith("", error);
     }
     format.reset(raw);
     if (const int error = avformat_find_stream_info(format.get(), nullptr); error < 0) {
-        fail("cannot read its stream information: " + errorText(error));
+        failWith("cannot read its stream information: ", error);
     }
     if (videoIndex < 0) {
         videoIndex = av_find_best_stream(format.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
@@ -234,17 +239,26 @@ void MovieReader::Engine::openFile() {
     }
 }
 
-void MovieReader::Engine::reopen() {
+bool MovieReader::DecodeState::reopen() {
     // Reading from the start, exactly as the first pass met the packets: a seek to the start
     // does not always land there (the first packets of a transport stream), opening again does.
+    // A file that no longer opens leaves the movie as it was.
     const int timecodeIndex = timecodeStream != nullptr ? timecodeStream->index : -1;
-    format.reset();
-    openFile();
+    FormatPtr previous = std::move(format);
+    AVStream* previousVideo = video;
+    try {
+        openFile();
+    } catch (const MovieOpenError&) {
+        format = std::move(previous);
+        video = previousVideo;
+        return false;
+    }
     timecodeStream = timecodeIndex >= 0 ? format->streams[timecodeIndex] : nullptr;
     nextPacket = 0;
+    return true;
 }
 
-void MovieReader::Engine::refuseAnythingButAFile() const {
+void MovieReader::DecodeState::refuseAnythingButAFile() const {
     // Opening a pipe or a device for reading can block for ever (a FIFO waits for a writer),
     // so only a regular file, or a link to one, is opened.
     struct stat status {};
@@ -256,13 +270,13 @@ void MovieReader::Engine::refuseAnythingButAFile() const {
     }
 }
 
-void MovieReader::Engine::takeOrientation() {
+void MovieReader::DecodeState::takeOrientation() {
     const auto* matrix =
         reinterpret_cast<const std::int32_t*>(av_stream_get_side_data(video, AV_PKT_DATA_DISPLAYMATRIX, nullptr));
     orientation = orientationOf(matrix, video->codecpar->width, video->codecpar->height);
 }
 
-void MovieReader::Engine::takePalette() {
+void MovieReader::DecodeState::takePalette() {
     if (palette) {
         return;
     }
@@ -280,7 +294,7 @@ void MovieReader::Engine::takePalette() {
     }
 }
 
-void MovieReader::Engine::notePalette(const AVPacket& videoPacket) {
+void MovieReader::DecodeState::notePalette(const AVPacket& videoPacket) {
     std::size_t size = 0;
     const std::uint8_t* data = av_packet_get_side_data(&videoPacket, AV_PKT_DATA_PALETTE, &size);
     if (data != nullptr && size == AVPALETTE_SIZE && !palette) {
@@ -289,7 +303,7 @@ void MovieReader::Engine::notePalette(const AVPacket& videoPacket) {
     }
 }
 
-void MovieReader::Engine::openDecoder() {
+void MovieReader::DecodeState::openDecoder() {
     const AVCodec* codec = avcodec_find_decoder(video->codecpar->codec_id);
     if (codec == nullptr) {
         fail(std::string("no decoder for its video codec ") + avcodec_get_name(video->codecpar->codec_id));
@@ -299,7 +313,7 @@ void MovieReader::Engine::openDecoder() {
         throw std::bad_alloc();
     }
     if (const int error = avcodec_parameters_to_context(decoder.get(), video->codecpar); error < 0) {
-        fail("cannot set up its video decoder: " + errorText(error));
+        failWith("cannot set up its video decoder: ", error);
     }
     decoder->pkt_timebase = video->time_base;
     // As many threads as the ffmpeg command would use for the same file. Frame threads hold
@@ -311,11 +325,11 @@ void MovieReader::Engine::openDecoder() {
         decoder->thread_type = FF_THREAD_SLICE;
     }
     if (const int error = avcodec_open2(decoder.get(), codec, nullptr); error < 0) {
-        fail(std::string("cannot open the ") + codec->name + " decoder: " + errorText(error));
+        failWith(std::string("cannot open the ") + codec->name + " decoder: ", error);
     }
 }
 
-void MovieReader::Engine::findTimecodeTrack() {
+void MovieReader::DecodeState::findTimecodeTrack() {
     for (unsigned i = 0; i < format->nb_streams; ++i) {
         AVStream* stream = format->streams[i];
         if (stream->codecpar->codec_tag != tmcdTag) {
@@ -333,7 +347,7 @@ void MovieReader::Engine::findTimecodeTrack() {
     }
 }
 
-void MovieReader::Engine::buildFrameTable() {
+void MovieReader::DecodeState::buildFrameTable() {
     std::vector<std::int64_t> presentationTimes;
     const AVCodecDescriptor* descriptor = avcodec_descriptor_get(video->codecpar->codec_id);
     const bool reorders = descriptor == nullptr || (descriptor->props & AV_CODEC_PROP_REORDER) != 0;
@@ -387,9 +401,9 @@ void MovieReader::Engine::buildFrameTable() {
     }
 }
 
-void MovieReader::Engine::scanPackets() {
+void MovieReader::DecodeState::scanPackets() {
     // One pass over the packets, demuxing only; nothing is decoded.
-    while (av_read_frame(format.get(), packet.get()) >= 0) {
+    while (raisingOutOfMemory(av_read_frame(format.get(), packet.get())) >= 0) {
         if (packet->stream_index == video->index) {
             notePalette(*packet);
             packets.push_back(scanned(*packet));
@@ -402,14 +416,16 @@ void MovieReader::Engine::scanPackets() {
     locator.emplace(packets);
 }
 
-void MovieReader::Engine::learnOutputOrder() {
+void MovieReader::DecodeState::learnOutputOrder() {
     // The container's times cannot tell the pictures apart: one decode from the start tells
     // which packet each picture comes from, in the order the pictures come out.
-    reopen();
+    if (!reopen()) {
+        fail("it cannot be opened a second time");
+    }
     numberingPackets = true;
     std::vector<std::ptrdiff_t> packetOfPicture;
     for (;;) {
-        const int result = avcodec_receive_frame(decoder.get(), received.get());
+        const int result = raisingOutOfMemory(avcodec_receive_frame(decoder.get(), received.get()));
         if (result == AVERROR_EOF) {
             break;
         }
@@ -458,7 +474,7 @@ void MovieReader::Engine::learnOutputOrder() {
     position.reset();
 }
 
-void MovieReader::Engine::readMovieTimes() {
+void MovieReader::DecodeState::readMovieTimes() {
     // The movie's own time scale where the file has a movie header, else the track's.
     std::uint64_t movieDuration = 0;
     const bool quickTimeFamily = std::string_view(format->iformat->name).find("mov") != std::string_view::npos;
@@ -501,12 +517,12 @@ void MovieReader::Engine::readMovieTimes() {
     duration = static_cast<TimeValue>(std::min<std::uint64_t>(movieDuration, std::numeric_limits<TimeValue>::max()));
 }
 
-std::size_t MovieReader::Engine::sampleAt(TimeValue time) const {
+std::size_t MovieReader::DecodeState::sampleAt(TimeValue time) const {
     const auto after = std::upper_bound(sampleTimes.begin(), sampleTimes.end(), time);
     return after == sampleTimes.begin() ? 0 : static_cast<std::size_t>(after - sampleTimes.begin() - 1);
 }
 
-std::optional<std::size_t> MovieReader::Engine::sampleOfPts(std::int64_t pts) const {
+std::optional<std::size_t> MovieReader::DecodeState::sampleOfPts(std::int64_t pts) const {
     auto at = std::lower_bound(samples.begin(), samples.end(), pts,
                                [](const Sample& sample, std::int64_t value) { return sample.pts < value; });
     if (at == samples.end() || at->pts != pts) {
@@ -522,20 +538,20 @@ std::optional<std::size_t> MovieReader::Engine::sampleOfPts(std::int64_t pts) co
     return index;
 }
 
-std::size_t MovieReader::Engine::keyFrameFor(std::size_t index) const {
+std::size_t MovieReader::DecodeState::keyFrameFor(std::size_t index) const {
     const std::int64_t pts = samples[index].pts;
     const auto after = std::upper_bound(keyFrames.begin(), keyFrames.end(), pts,
                                         [](std::int64_t value, const KeyFrame& key) { return value < key.pts; });
     return after == keyFrames.begin() ? 0 : static_cast<std::size_t>(after - keyFrames.begin() - 1);
 }
 
-std::size_t MovieReader::Engine::sampleOfKeyFrame(std::size_t key) const {
+std::size_t MovieReader::DecodeState::sampleOfKeyFrame(std::size_t key) const {
     const auto at = std::lower_bound(samples.begin(), samples.end(), keyFrames[key].pts,
                                      [](const Sample& sample, std::int64_t value) { return sample.pts < value; });
     return static_cast<std::size_t>(at - samples.begin());
 }
 
-const AVFrame* MovieReader::Engine::frameFor(std::size_t index) {
+const AVFrame* MovieReader::DecodeState::frameFor(std::size_t index) {
     if (const AVFrame* decoded = takeDecodedAhead(index)) {
         return decoded;
     }
@@ -569,7 +585,7 @@ const AVFrame* MovieReader::Engine::frameFor(std::size_t index) {
     return nullptr;
 }
 
-const AVFrame* MovieReader::Engine::takeDecodedAhead(std::size_t index) {
+const AVFrame* MovieReader::DecodeState::takeDecodedAhead(std::size_t index) {
     if (decodeAhead.wait() != 0) {
         throw std::bad_alloc();
     }
@@ -589,7 +605,7 @@ const AVFrame* MovieReader::Engine::takeDecodedAhead(std::size_t index) {
     return current.get();
 }
 
-void MovieReader::Engine::startDecodingAhead(std::size_t index) {
+void MovieReader::DecodeState::startDecodingAhead(std::size_t index) {
     // Only while the frames are asked in order, and the decoder stands at this one; the
     // first frame of a run is delivered without waiting for its successor.
     const bool inOrder = lastRequest && *lastRequest + 1 == index;
@@ -612,7 +628,7 @@ void MovieReader::Engine::startDecodingAhead(std::size_t index) {
     }
 }
 
-bool MovieReader::Engine::seekTo(std::size_t index, std::size_t keysBack) {
+bool MovieReader::DecodeState::seekTo(std::size_t index, std::size_t keysBack) {
     std::size_t key = keyFrameFor(index);
     key = key > keysBack ? key - keysBack : 0;
     const std::size_t keySample = sampleOfKeyFrame(key);
@@ -620,9 +636,10 @@ bool MovieReader::Engine::seekTo(std::size_t index, std::size_t keysBack) {
     av_packet_unref(packet.get());
     packetPending = false;
     lostCount = false;
-    if (keyFrames[key].packet >= 0) {
-        seekToPacket(static_cast<std::size_t>(keyFrames[key].packet), keysBack == fromTheStart);
-    } else if (!seekByTime(keySample)) {
+    const bool landed = keyFrames[key].packet >= 0
+                            ? seekToPacket(static_cast<std::size_t>(keyFrames[key].packet), keysBack == fromTheStart)
+                            : seekByTime(keySample);
+    if (!landed) {
         return false;
     }
     avcodec_flush_buffers(decoder.get());
@@ -632,7 +649,7 @@ bool MovieReader::Engine::seekTo(std::size_t index, std::size_t keysBack) {
     return true;
 }
 
-bool MovieReader::Engine::seekByTime(std::size_t keySample) {
+bool MovieReader::DecodeState::seekByTime(std::size_t keySample) {
     const std::int64_t pts = samples[keySample].pts;
     // The demuxer finds the key frame by its presentation time; seeking to an earlier time
     // (its decode time, with B-frames) would land a whole group of pictures early. A key
@@ -644,7 +661,7 @@ bool MovieReader::Engine::seekByTime(std::size_t keySample) {
     return seeked >= 0;
 }
 
-void MovieReader::Engine::seekToPacket(std::size_t target, bool fromStart) {
+bool MovieReader::DecodeState::seekToPacket(std::size_t target, bool fromStart) {
     // Demuxers seek by time with differing precision (a transport stream by the decode times
     // it finds near a guessed byte, Matroska by cue points): seek to the key packet's decode
     // time or before, see which packet comes, and skip to the key packet. One that lands
@@ -662,12 +679,12 @@ void MovieReader::Engine::seekToPacket(std::size_t target, bool fromStart) {
             continue;
         }
         // The first packets after a seek may be the tail of a picture the parser met halfway.
-        for (int met = 0; met < 4 && av_read_frame(format.get(), packet.get()) >= 0; ++met) {
+        for (int met = 0; met < 4 && raisingOutOfMemory(av_read_frame(format.get(), packet.get())) >= 0; ++met) {
             const auto landed = locator->find(scanned(*packet));
             if (landed && *landed <= target) {
                 nextPacket = *landed;
                 packetPending = admitPacket();
-                return;
+                return true;
             }
             av_packet_unref(packet.get());
             if (landed) {
@@ -675,10 +692,10 @@ void MovieReader::Engine::seekToPacket(std::size_t target, bool fromStart) {
             }
         }
     }
-    reopen();
+    return reopen();
 }
 
-bool MovieReader::Engine::admitPacket() {
+bool MovieReader::DecodeState::admitPacket() {
     // Numbers the packet where the packets are counted, skips those before the key packet a
     // seek was for, and gives the decoder what tells its picture apart.
     if (nextPacket) {
@@ -713,7 +730,7 @@ bool MovieReader::Engine::admitPacket() {
     return true;
 }
 
-bool MovieReader::Engine::feedDecoder() {
+bool MovieReader::DecodeState::feedDecoder() {
     if (draining) {
         return false;
     }
@@ -740,7 +757,7 @@ bool MovieReader::Engine::feedDecoder() {
     return true;
 }
 
-std::optional<std::size_t> MovieReader::Engine::receivePicture(AVFrame* into) {
+std::optional<std::size_t> MovieReader::DecodeState::receivePicture(AVFrame* into) {
     for (;;) {
         const int result = avcodec_receive_frame(decoder.get(), into);
         if (result == AVERROR_EOF) {
@@ -767,7 +784,7 @@ std::optional<std::size_t> MovieReader::Engine::receivePicture(AVFrame* into) {
     }
 }
 
-const AVFrame* MovieReader::Engine::decodeUntil(std::size_t index, bool keepInCache) {
+const AVFrame* MovieReader::DecodeState::decodeUntil(std::size_t index, bool keepInCache) {
     for (;;) {
         const auto sample = receivePicture(received.get());
         if (!sample) {
@@ -793,34 +810,34 @@ const AVFrame* MovieReader::Engine::decodeUntil(std::size_t index, bool keepInCa
 }
 
 MovieReader::MovieReader(const std::string& path, std::size_t frameCacheBytes)
-    : _engine(std::make_unique<Engine>(path, frameCacheBytes)) {
-    _engine->open();
+    : _state(std::make_unique<DecodeState>(path, frameCacheBytes)) {
+    _state->open();
 }
 
 MovieReader::~MovieReader() = default;
 
 MovieBox MovieReader::box() const {
-    return _engine->box;
+    return _state->box;
 }
 
 TimeValue MovieReader::timeScale() const {
-    return _engine->timeScale;
+    return _state->timeScale;
 }
 
 TimeValue MovieReader::duration() const {
-    return _engine->duration;
+    return _state->duration;
 }
 
 const std::vector<TimeValue>& MovieReader::sampleTimes() const {
-    return _engine->sampleTimes;
+    return _state->sampleTimes;
 }
 
 const void* MovieReader::timecodeTrack() const {
-    return _engine->timecodeStream;
+    return _state->timecodeStream;
 }
 
 std::optional<Timecode> MovieReader::timecodeAt(TimeValue time) const {
-    const Engine& e = *_engine;
+    const DecodeState& e = *_state;
     if (!e.timecodeDefinition || e.timecodeDefinition->timeScale <= 0 || e.timecodeDefinition->frameDuration <= 0) {
         return std::nullopt;
     }
@@ -841,7 +858,7 @@ std::optional<Timecode> MovieReader::timecodeAt(TimeValue time) const {
 }
 
 bool MovieReader::drawFrame(TimeValue time, std::uint8_t* pixels, std::size_t rowStride) {
-    Engine& e = *_engine;
+    DecodeState& e = *_state;
     const std::size_t index = e.sampleAt(time);
     const AVFrame* frame = e.frameFor(index);
     if (frame == nullptr) {
