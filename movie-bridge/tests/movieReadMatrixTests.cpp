@@ -301,6 +301,11 @@ const MatrixCase cases[] = {
      .recipe = {"c-x264-shared-mp4", 96, 64, "25", 20,
                 "-c:v libx264" + bframes + " -fps_mode passthrough -enc_time_base 1/1000 -video_track_timescale 1000",
                 "setpts=(floor(N/2)/25+mod(N\\,2)*0.0004)/TB", "mp4"}},
+    // A stream cut in a group of pictures: the decoder drops the pictures before the first key
+    // frame, so there are fewer frames than packets.
+    {.name = "tsCutInAGroup",
+     .recipe = {"c-x264-long-ts", 96, 64, "25", 40, "-c:v libx264 -g 12 -bf 2 -pix_fmt yuv420p", {}, "mpegts"},
+     .derive = {"-skip_initial_bytes 7520", "-c copy -copyinkf -f mpegts"}},
     {"dvRaw", {"c-dv", 720, 480, "30000/1001", 4, "-c:v dvvideo -pix_fmt yuv411p", {}, "dv"}},
 };
 // clang-format on

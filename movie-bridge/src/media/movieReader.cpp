@@ -172,6 +172,7 @@ struct MovieReader::DecodeState {
     void buildFrameTable();
     void scanPackets();
     void learnOutputOrder();
+    bool firstPictureShowsFirst();
     void readMovieTimes();
 
     std::size_t sampleAt(TimeValue time) const;
@@ -370,8 +371,10 @@ void MovieReader::DecodeState::buildFrameTable() {
         }
     } else {
         scanPackets();
-        // A decoder that holds pictures back may reorder them; the times must show how.
-        if (!presentationTimesTellFramesApart(packets, video->codecpar->video_delay > 0)) {
+        // A decoder that holds pictures back may reorder them; the times must show how. And
+        // a stream that starts with pictures the decoder drops (ahead of its first key frame,
+        // or leading ones that lack their references) has fewer frames than packets.
+        if (!presentationTimesTellFramesApart(packets, video->codecpar->video_delay > 0) || !firstPictureShowsFirst()) {
             learnOutputOrder();
             return;
         }
@@ -414,6 +417,33 @@ void MovieReader::DecodeState::scanPackets() {
         fail("its video track holds no samples");
     }
     locator.emplace(packets);
+}
+
+bool MovieReader::DecodeState::firstPictureShowsFirst() {
+    std::int64_t first = std::numeric_limits<std::int64_t>::max();
+    for (const ScannedPacket& scannedPacket : packets) {
+        first = scannedPacket.discard ? first : std::min(first, scannedPacket.pts);
+    }
+    if (!reopen()) {
+        fail("it cannot be opened a second time");
+    }
+    std::optional<std::int64_t> shown;
+    while (!shown) {
+        const int result = raisingOutOfMemory(avcodec_receive_frame(decoder.get(), received.get()));
+        if (result == AVERROR_EOF || (result < 0 && !feedDecoder())) {
+            break;
+        }
+        if (result >= 0) {
+            shown = presentationTime(*received);
+            av_frame_unref(received.get());
+        }
+    }
+    avcodec_flush_buffers(decoder.get());
+    av_packet_unref(packet.get());
+    packetPending = false;
+    draining = false;
+    lostCount = false;
+    return shown == first;
 }
 
 void MovieReader::DecodeState::learnOutputOrder() {

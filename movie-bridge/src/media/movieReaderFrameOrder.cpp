@@ -37,28 +37,22 @@ std::optional<OutputOrder> outputOrder(const std::vector<std::ptrdiff_t>& packet
         }
         order.frameOfPacket[packet] = static_cast<std::ptrdiff_t>(frame);
     }
-    // A key packet k is a seek point when the pictures out before its first frame are exactly
-    // those of the packets before k: none of those first pictures comes from k or later.
-    std::size_t before = 0;           // pictures of the packets before this one
-    std::size_t frame = 0;            // pictures looked at so far, in output order
-    std::ptrdiff_t latestSource = -1; // the latest packet among them
+    // A key packet is a seek point when every packet before it gives an earlier frame than its
+    // own: decoding from it then gives its frame and every later one (leading pictures that
+    // show before it come from the seek point before). The start of the stream always is one.
+    order.seekPoints.push_back({0, 0});
+    std::ptrdiff_t latest = -1; // the latest frame of the packets before this one
     for (std::size_t packet = 0; packet < packets.size(); ++packet) {
-        if (packet == 0 || packets[packet].key) {
-            for (; frame < before; ++frame) {
-                latestSource = std::max(latestSource, packetOfPicture[frame]);
-            }
-            if (latestSource < static_cast<std::ptrdiff_t>(packet)) {
-                if (!order.seekPoints.empty() && order.seekPoints.back().frame == before) {
-                    // A later key that gives the same first frame lies nearer to it.
-                    order.seekPoints.back().packet = packet;
-                } else {
-                    order.seekPoints.push_back({before, packet});
-                }
+        const std::ptrdiff_t frame = order.frameOfPacket[packet];
+        if (packets[packet].key && frame > latest) {
+            if (order.seekPoints.back().frame == static_cast<std::size_t>(frame)) {
+                // A later start for the same frame lies nearer to it.
+                order.seekPoints.back().packet = packet;
+            } else {
+                order.seekPoints.push_back({static_cast<std::size_t>(frame), packet});
             }
         }
-        if (order.frameOfPacket[packet] >= 0) {
-            ++before;
-        }
+        latest = std::max(latest, frame);
     }
     return order;
 }

@@ -46,8 +46,8 @@ struct SeekPoint {
 struct OutputOrder {
     // The frame each packet's picture is, or -1 for a packet that gives no picture.
     std::vector<std::ptrdiff_t> frameOfPacket;
-    // Key packets from which decoding gives every later frame and nothing before: all the
-    // pictures of earlier packets come out before any of theirs. Packet 0 always is one.
+    // Where decoding can start, in increasing order of frame: the start of the stream, and
+    // the key packets whose frame comes after the frames of every packet before them.
     std::vector<SeekPoint> seekPoints;
     std::size_t frameCount = 0;
 };
