@@ -2,6 +2,7 @@
 #include "movieReader.h"
 
 #include "backgroundWorker.h"
+#include "engineResult.h"
 #include "movieReaderFrameCache.h"
 #include "movieReaderFrameOrder.h"
 #include "movieReaderMovieHeader.h"
@@ -158,6 +159,13 @@ struct MovieReader::DecodeState {
     // while a movie is opened FFmpeg answers it for absurd sizes in a damaged file as often as
     // for memory running out, and either way the movie cannot be loaded.
     [[noreturn]] void failWith(const std::string& why, int error) const { fail(why + errorText(error)); }
+    // A result met while the movie is opened: ENOMEM there refuses the movie, as above.
+    int whileOpening(int result) const {
+        if (result == AVERROR(ENOMEM)) {
+            failWith("", result);
+        }
+        return result;
+    }
 
     void open();
     void openFile();
@@ -405,7 +413,7 @@ void MovieReader::DecodeState::buildFrameTable() {
 
 void MovieReader::DecodeState::scanPackets() {
     // One pass over the packets, demuxing only; nothing is decoded.
-    while (raisingOutOfMemory(av_read_frame(format.get(), packet.get())) >= 0) {
+    while (whileOpening(av_read_frame(format.get(), packet.get())) >= 0) {
         if (packet->stream_index == video->index) {
             notePalette(*packet);
             packets.push_back(scanned(*packet));
@@ -428,7 +436,7 @@ bool MovieReader::DecodeState::firstPictureShowsFirst() {
     }
     std::optional<std::int64_t> shown;
     while (!shown) {
-        const int result = raisingOutOfMemory(avcodec_receive_frame(decoder.get(), received.get()));
+        const int result = whileOpening(avcodec_receive_frame(decoder.get(), received.get()));
         if (result == AVERROR_EOF || (result < 0 && !feedDecoder())) {
             break;
         }
@@ -454,7 +462,7 @@ void MovieReader::DecodeState::learnOutputOrder() {
     numberingPackets = true;
     std::vector<std::ptrdiff_t> packetOfPicture;
     for (;;) {
-        const int result = raisingOutOfMemory(avcodec_receive_frame(decoder.get(), received.get()));
+        const int result = whileOpening(avcodec_receive_frame(decoder.get(), received.get()));
         if (result == AVERROR_EOF) {
             break;
         }
