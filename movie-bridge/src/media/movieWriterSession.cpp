@@ -58,6 +58,11 @@ int CompressionSession::open(int width, int height, std::int32_t timeScale, cons
         return AVERROR(EINVAL);
     }
     const EncoderSettings settings = encoderSettings(*encoder, options.codecQuality, options.depth, width, height);
+    // Some encoders take only formats libswscale cannot write (smc's palette). Asked anyway,
+    // libswscale 6 fails in a slice context that sws_freeContext never frees.
+    if (!sws_isSupportedOutput(withoutJpegRange(settings.pixelFormat))) {
+        return AVERROR(ENOSYS);
+    }
 
     _context.reset(avcodec_alloc_context3(encoder));
     _packet.reset(av_packet_alloc());
