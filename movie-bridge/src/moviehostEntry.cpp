@@ -54,10 +54,10 @@ void startUp(int argc, const char* const* argv, JobContext& job, MediaEngine& en
     const std::string replyEventName = argv[4];
     job.jobFile = argv[5];
 
-    if (const long result = engine.initialize(); result != 0) {
+    if (const int result = engine.initialize(); result != 0) {
         raiseFailure(job.exitCode, exitCodes::engineInitializeFailed, withResult("InitializeQTML failed: ", result));
     }
-    if (const long result = engine.enterMovies(); result != 0) {
+    if (const int result = engine.enterMovies(); result != 0) {
         raiseFailure(job.exitCode, exitCodes::engineEnterFailed, withResult("EnterMovies failed: ", result));
     }
     channel.open(pipeName, requestEventName, replyEventName);

@@ -2,7 +2,7 @@
 // The encoding thread's worker: jobs run in order beside the caller, and a failure is
 // handed to the caller at its next post or wait, never lost and never repeated as success.
 
-#include "media/movieWriterWorker.h"
+#include "media/backgroundWorker.h"
 
 #include <gtest/gtest.h>
 

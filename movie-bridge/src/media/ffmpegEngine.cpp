@@ -15,7 +15,7 @@ extern "C" {
 
 namespace bridge {
 
-long FfmpegEngine::initialize() {
+int FfmpegEngine::initialize() {
     const bool sameMajorVersions = AV_VERSION_MAJOR(avformat_version()) == LIBAVFORMAT_VERSION_MAJOR &&
                                    AV_VERSION_MAJOR(avcodec_version()) == LIBAVCODEC_VERSION_MAJOR &&
                                    AV_VERSION_MAJOR(avutil_version()) == LIBAVUTIL_VERSION_MAJOR &&
@@ -29,7 +29,7 @@ long FfmpegEngine::initialize() {
     return 0;
 }
 
-long FfmpegEngine::enterMovies() {
+int FfmpegEngine::enterMovies() {
     av_log_set_level(AV_LOG_ERROR);
     return 0;
 }

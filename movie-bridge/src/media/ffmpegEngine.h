@@ -11,9 +11,9 @@ public:
     // Fails (AVERROR(ELIBBAD)) when the loaded libraries are of another major version than
     // the bridge was built against, or (AVERROR_MUXER_NOT_FOUND) when they lack the MOV
     // muxer: in both cases no job could be done.
-    long initialize() override;
+    int initialize() override;
     // Keeps FFmpeg's own log to real errors, so standard error carries the bridge's texts.
-    long enterMovies() override;
+    int enterMovies() override;
     // FFmpeg keeps no process-wide state that needs releasing.
     void exitMovies() override {}
     void terminate() override {}

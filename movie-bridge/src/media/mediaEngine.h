@@ -7,6 +7,21 @@
 // Start-up and shut-down take two steps each way, as the entry point runs them:
 // initialize then enterMovies before the channel is opened, exitMovies then terminate on
 // every way out (also when start-up failed part way).
+//
+// Error policy, followed by every file of the engine. A step that can fail answers an
+// engine result, an int: 0, or a negative FFmpeg error code (AVERROR). A step that makes
+// something (createMovieFile) answers null and leaves the result in its result argument.
+// The engine names no exit code and writes no message: the mode that took the step stores
+// the step's exit code and raises its text with the result appended, so the step, not the
+// engine, decides what the host reads. Two failures are raised instead, because no result
+// can carry them: a movie that cannot be opened for reading raises media::MovieOpenError
+// (its text names the file and the reason; the mode catches it by that type), and running
+// out of memory raises std::bad_alloc wherever the engine learns of it (its own allocations
+// and FFmpeg's AVERROR(ENOMEM), in the reader and the writer alike), which the entry point
+// reports with exitCodes::failureWithoutCode. What a caller's callback raises passes through
+// untouched. Answers that may be absent are std::optional (a timecode, a movie header, the
+// codec list of an engine that has none), and a frame that cannot be decoded is drawn as
+// false, leaving the host's pixels as they were.
 
 #include "movieWriter.h"
 #include "readableMovie.h"
@@ -22,8 +37,8 @@ class MediaEngine {
 public:
     virtual ~MediaEngine() = default;
     // Each returns 0, or the engine's non-zero result code for the failure message.
-    virtual long initialize() = 0;
-    virtual long enterMovies() = 0;
+    virtual int initialize() = 0;
+    virtual int enterMovies() = 0;
     virtual void exitMovies() = 0;
     virtual void terminate() = 0;
 

@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "movieReader.h"
 
+#include "backgroundWorker.h"
+#include "engineResult.h"
 #include "movieReaderFrameCache.h"
 #include "movieReaderMovieHeader.h"
 #include "movieReaderPixels.h"
-#include "movieWriterWorker.h"
 
 #include <algorithm>
 #include <array>
@@ -63,7 +64,7 @@ std::int64_t presentationTime(const AVFrame& frame) {
 
 } // namespace
 
-struct MovieReader::Engine {
+struct MovieReader::DecodeState {
     std::string path;
     FormatPtr format;
     CodecPtr decoder;
@@ -112,10 +113,14 @@ struct MovieReader::Engine {
     // Last, so that it is destroyed first: a decode under way ends before what it uses goes.
     BackgroundWorker decodeAhead;
 
-    Engine(const std::string& moviePath, std::size_t cacheBytes) : path(moviePath), cache(cacheBytes) {}
+    DecodeState(const std::string& moviePath, std::size_t cacheBytes) : path(moviePath), cache(cacheBytes) {}
 
     [[noreturn]] void fail(const std::string& why) const {
         throw MovieOpenError("cannot read movie \"" + path + "\": " + why);
+    }
+    // The movie cannot be read for an FFmpeg error, whose text ends the reason.
+    [[noreturn]] void failWith(const std::string& why, int error) const {
+        fail(why + errorText(raisingOutOfMemory(error)));
     }
 
     void open();
@@ -140,18 +145,18 @@ struct MovieReader::Engine {
     std::optional<std::size_t> sampleOfPts(std::int64_t pts) const;
 };
 
-void MovieReader::Engine::open() {
+void MovieReader::DecodeState::open() {
     if (!packet || !received || !current || !ahead) {
         throw std::bad_alloc();
     }
     refuseAnythingButAFile();
     AVFormatContext* raw = nullptr;
     if (const int error = avformat_open_input(&raw, path.c_str(), nullptr, nullptr); error < 0) {
-        fail(errorText(error));
+        failWith("", error);
     }
     format.reset(raw);
     if (const int error = avformat_find_stream_info(format.get(), nullptr); error < 0) {
-        fail("cannot read its stream information: " + errorText(error));
+        failWith("cannot read its stream information: ", error);
     }
     const int videoIndex = av_find_best_stream(format.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
     if (videoIndex < 0) {
@@ -182,7 +187,7 @@ void MovieReader::Engine::open() {
     converter = std::make_unique<BottomUpBgraConverter>(uprightWidth, uprightHeight, orientation);
 }
 
-void MovieReader::Engine::refuseAnythingButAFile() const {
+void MovieReader::DecodeState::refuseAnythingButAFile() const {
     // Opening a pipe or a device for reading can block for ever (a FIFO waits for a writer),
     // so only a regular file, or a link to one, is opened.
     struct stat status {};
@@ -194,13 +199,13 @@ void MovieReader::Engine::refuseAnythingButAFile() const {
     }
 }
 
-void MovieReader::Engine::takeOrientation() {
+void MovieReader::DecodeState::takeOrientation() {
     const auto* matrix =
         reinterpret_cast<const std::int32_t*>(av_stream_get_side_data(video, AV_PKT_DATA_DISPLAYMATRIX, nullptr));
     orientation = orientationOf(matrix, video->codecpar->width, video->codecpar->height);
 }
 
-void MovieReader::Engine::takePalette() {
+void MovieReader::DecodeState::takePalette() {
     if (palette) {
         return;
     }
@@ -218,7 +223,7 @@ void MovieReader::Engine::takePalette() {
     }
 }
 
-void MovieReader::Engine::notePalette(const AVPacket& videoPacket) {
+void MovieReader::DecodeState::notePalette(const AVPacket& videoPacket) {
     std::size_t size = 0;
     const std::uint8_t* data = av_packet_get_side_data(&videoPacket, AV_PKT_DATA_PALETTE, &size);
     if (data != nullptr && size == AVPALETTE_SIZE && !palette) {
@@ -227,7 +232,7 @@ void MovieReader::Engine::notePalette(const AVPacket& videoPacket) {
     }
 }
 
-void MovieReader::Engine::openDecoder() {
+void MovieReader::DecodeState::openDecoder() {
     const AVCodec* codec = avcodec_find_decoder(video->codecpar->codec_id);
     if (codec == nullptr) {
         fail(std::string("no decoder for its video codec ") + avcodec_get_name(video->codecpar->codec_id));
@@ -237,7 +242,7 @@ void MovieReader::Engine::openDecoder() {
         throw std::bad_alloc();
     }
     if (const int error = avcodec_parameters_to_context(decoder.get(), video->codecpar); error < 0) {
-        fail("cannot set up its video decoder: " + errorText(error));
+        failWith("cannot set up its video decoder: ", error);
     }
     decoder->pkt_timebase = video->time_base;
     // As many threads as the ffmpeg command would use for the same file. Frame threads hold
@@ -249,11 +254,11 @@ void MovieReader::Engine::openDecoder() {
         decoder->thread_type = FF_THREAD_SLICE;
     }
     if (const int error = avcodec_open2(decoder.get(), codec, nullptr); error < 0) {
-        fail(std::string("cannot open the ") + codec->name + " decoder: " + errorText(error));
+        failWith(std::string("cannot open the ") + codec->name + " decoder: ", error);
     }
 }
 
-void MovieReader::Engine::findTimecodeTrack() {
+void MovieReader::DecodeState::findTimecodeTrack() {
     for (unsigned i = 0; i < format->nb_streams; ++i) {
         AVStream* stream = format->streams[i];
         if (stream->codecpar->codec_tag != tmcdTag) {
@@ -271,7 +276,7 @@ void MovieReader::Engine::findTimecodeTrack() {
     }
 }
 
-void MovieReader::Engine::buildFrameTable() {
+void MovieReader::DecodeState::buildFrameTable() {
     std::vector<std::int64_t> presentationTimes;
     const AVCodecDescriptor* descriptor = avcodec_descriptor_get(video->codecpar->codec_id);
     const bool reorders = descriptor == nullptr || (descriptor->props & AV_CODEC_PROP_REORDER) != 0;
@@ -323,7 +328,7 @@ void MovieReader::Engine::buildFrameTable() {
     }
 }
 
-void MovieReader::Engine::readMovieTimes() {
+void MovieReader::DecodeState::readMovieTimes() {
     // The movie's own time scale where the file has a movie header, else the track's.
     std::uint64_t movieDuration = 0;
     const bool quickTimeFamily = std::string_view(format->iformat->name).find("mov") != std::string_view::npos;
@@ -360,12 +365,12 @@ void MovieReader::Engine::readMovieTimes() {
     }
 }
 
-std::size_t MovieReader::Engine::sampleAt(TimeValue time) const {
+std::size_t MovieReader::DecodeState::sampleAt(TimeValue time) const {
     const auto after = std::upper_bound(sampleTimes.begin(), sampleTimes.end(), time);
     return after == sampleTimes.begin() ? 0 : static_cast<std::size_t>(after - sampleTimes.begin() - 1);
 }
 
-std::optional<std::size_t> MovieReader::Engine::sampleOfPts(std::int64_t pts) const {
+std::optional<std::size_t> MovieReader::DecodeState::sampleOfPts(std::int64_t pts) const {
     auto at = std::lower_bound(samples.begin(), samples.end(), pts,
                                [](const Sample& sample, std::int64_t value) { return sample.pts < value; });
     if (at == samples.end() || at->pts != pts) {
@@ -381,7 +386,7 @@ std::optional<std::size_t> MovieReader::Engine::sampleOfPts(std::int64_t pts) co
     return index;
 }
 
-std::size_t MovieReader::Engine::keyFrameSampleFor(std::size_t index) const {
+std::size_t MovieReader::DecodeState::keyFrameSampleFor(std::size_t index) const {
     const std::int64_t pts = samples[index].pts;
     const auto after = std::upper_bound(keyFrames.begin(), keyFrames.end(), pts);
     const std::int64_t key = after == keyFrames.begin() ? keyFrames.front() : *(after - 1);
@@ -390,7 +395,7 @@ std::size_t MovieReader::Engine::keyFrameSampleFor(std::size_t index) const {
     return static_cast<std::size_t>(at - samples.begin());
 }
 
-const AVFrame* MovieReader::Engine::frameFor(std::size_t index) {
+const AVFrame* MovieReader::DecodeState::frameFor(std::size_t index) {
     if (const AVFrame* decoded = takeDecodedAhead(index)) {
         return decoded;
     }
@@ -423,7 +428,7 @@ const AVFrame* MovieReader::Engine::frameFor(std::size_t index) {
     return nullptr;
 }
 
-const AVFrame* MovieReader::Engine::takeDecodedAhead(std::size_t index) {
+const AVFrame* MovieReader::DecodeState::takeDecodedAhead(std::size_t index) {
     if (decodeAhead.wait() != 0) {
         throw std::bad_alloc();
     }
@@ -443,7 +448,7 @@ const AVFrame* MovieReader::Engine::takeDecodedAhead(std::size_t index) {
     return current.get();
 }
 
-void MovieReader::Engine::startDecodingAhead(std::size_t index) {
+void MovieReader::DecodeState::startDecodingAhead(std::size_t index) {
     // Only while the frames are asked in order, and the decoder stands at this one; the
     // first frame of a run is delivered without waiting for its successor.
     const bool inOrder = lastRequest && *lastRequest + 1 == index;
@@ -466,7 +471,7 @@ void MovieReader::Engine::startDecodingAhead(std::size_t index) {
     }
 }
 
-bool MovieReader::Engine::seekTo(std::size_t index, std::size_t keysBack) {
+bool MovieReader::DecodeState::seekTo(std::size_t index, std::size_t keysBack) {
     std::size_t keySample = keyFrameSampleFor(index);
     for (std::size_t back = 0; back < keysBack && keySample > 0; ++back) {
         keySample = keyFrameSampleFor(keySample - 1);
@@ -492,7 +497,7 @@ bool MovieReader::Engine::seekTo(std::size_t index, std::size_t keysBack) {
     return true;
 }
 
-bool MovieReader::Engine::feedDecoder() {
+bool MovieReader::DecodeState::feedDecoder() {
     if (draining) {
         return false;
     }
@@ -523,7 +528,7 @@ bool MovieReader::Engine::feedDecoder() {
     return true;
 }
 
-std::optional<std::size_t> MovieReader::Engine::receivePicture(AVFrame* into) {
+std::optional<std::size_t> MovieReader::DecodeState::receivePicture(AVFrame* into) {
     for (;;) {
         const int result = avcodec_receive_frame(decoder.get(), into);
         if (result == AVERROR_EOF) {
@@ -547,7 +552,7 @@ std::optional<std::size_t> MovieReader::Engine::receivePicture(AVFrame* into) {
     }
 }
 
-const AVFrame* MovieReader::Engine::decodeUntil(std::size_t index, bool keepInCache) {
+const AVFrame* MovieReader::DecodeState::decodeUntil(std::size_t index, bool keepInCache) {
     for (;;) {
         const auto sample = receivePicture(received.get());
         if (!sample) {
@@ -573,34 +578,34 @@ const AVFrame* MovieReader::Engine::decodeUntil(std::size_t index, bool keepInCa
 }
 
 MovieReader::MovieReader(const std::string& path, std::size_t frameCacheBytes)
-    : _engine(std::make_unique<Engine>(path, frameCacheBytes)) {
-    _engine->open();
+    : _state(std::make_unique<DecodeState>(path, frameCacheBytes)) {
+    _state->open();
 }
 
 MovieReader::~MovieReader() = default;
 
 MovieBox MovieReader::box() const {
-    return _engine->box;
+    return _state->box;
 }
 
 TimeValue MovieReader::timeScale() const {
-    return _engine->timeScale;
+    return _state->timeScale;
 }
 
 TimeValue MovieReader::duration() const {
-    return _engine->duration;
+    return _state->duration;
 }
 
 const std::vector<TimeValue>& MovieReader::sampleTimes() const {
-    return _engine->sampleTimes;
+    return _state->sampleTimes;
 }
 
 const void* MovieReader::timecodeTrack() const {
-    return _engine->timecodeStream;
+    return _state->timecodeStream;
 }
 
 std::optional<Timecode> MovieReader::timecodeAt(TimeValue time) const {
-    const Engine& e = *_engine;
+    const DecodeState& e = *_state;
     if (!e.timecodeDefinition || e.timecodeDefinition->timeScale <= 0 || e.timecodeDefinition->frameDuration <= 0) {
         return std::nullopt;
     }
@@ -621,7 +626,7 @@ std::optional<Timecode> MovieReader::timecodeAt(TimeValue time) const {
 }
 
 bool MovieReader::drawFrame(TimeValue time, std::uint8_t* pixels, std::size_t rowStride) {
-    Engine& e = *_engine;
+    DecodeState& e = *_state;
     const std::size_t index = e.sampleAt(time);
     const AVFrame* frame = e.frameFor(index);
     if (frame == nullptr) {

@@ -46,8 +46,9 @@ public:
     bool drawFrame(TimeValue time, std::uint8_t* pixels, std::size_t rowStride) override;
 
 private:
-    struct Engine;
-    std::unique_ptr<Engine> _engine;
+    // The open movie's demuxer and decoder, its frame table and what has been decoded.
+    struct DecodeState;
+    std::unique_ptr<DecodeState> _state;
 };
 
 } // namespace bridge::media

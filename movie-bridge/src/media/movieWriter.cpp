@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "movieWriter.h"
 
+#include "engineResult.h"
 #include "movieWriterMux.h"
 #include "movieWriterSession.h"
 #include "movieWriterStaging.h"
@@ -28,7 +29,7 @@ public:
             return AVERROR(errno);
         }
         ::close(fd);
-        return _staging.create(_path);
+        return raisingOutOfMemory(_staging.create(_path));
     }
 
     void setTimeScale(std::int32_t timeScale) override { _movieTimeScale = timeScale; }
@@ -52,8 +53,8 @@ public:
             return AVERROR(EINVAL);
         }
         auto session = std::make_unique<CompressionSession>();
-        const int result =
-            session->open(_video->width, _video->height, _video->timeScale, encoderName, options, std::move(output));
+        const int result = raisingOutOfMemory(
+            session->open(_video->width, _video->height, _video->timeScale, encoderName, options, std::move(output)));
         if (result < 0) {
             return result;
         }
@@ -64,17 +65,20 @@ public:
     PixelBuffer pixelBuffer() override { return _session ? _session->pixelBuffer() : PixelBuffer{}; }
 
     int encodeFrame(std::int64_t displayTime, std::int64_t displayDuration) override {
-        return _session ? _session->encodeFrame(displayTime, displayDuration) : AVERROR(EINVAL);
+        return _session ? raisingOutOfMemory(_session->encodeFrame(displayTime, displayDuration)) : AVERROR(EINVAL);
     }
 
-    int completeFrames() override { return _session ? _session->completeFrames() : AVERROR(EINVAL); }
+    int completeFrames() override {
+        return _session ? raisingOutOfMemory(_session->completeFrames()) : AVERROR(EINVAL);
+    }
 
     int addEncodedFrame(const EncodedFrame& frame) override {
         if (!_session || frame.size > UINT32_MAX) {
             return AVERROR(EINVAL);
         }
-        return _staging.append(videoStream, frame.keyFrame, frame.displayTime, frame.decodeTime, frame.decodeDuration,
-                               frame.data, static_cast<std::uint32_t>(frame.size));
+        return raisingOutOfMemory(_staging.append(videoStream, frame.keyFrame, frame.displayTime, frame.decodeTime,
+                                                  frame.decodeDuration, frame.data,
+                                                  static_cast<std::uint32_t>(frame.size)));
     }
 
     void finishVideoTrack() override {
@@ -110,8 +114,9 @@ public:
         if (bytes > UINT32_MAX) {
             return AVERROR(EINVAL);
         }
-        const int result = _staging.append(static_cast<std::uint32_t>(_plan.tracks.size() - 1), true, track.sampleCount,
-                                           track.sampleCount, sampleCount, data, static_cast<std::uint32_t>(bytes));
+        const int result = raisingOutOfMemory(_staging.append(static_cast<std::uint32_t>(_plan.tracks.size() - 1), true,
+                                                              track.sampleCount, track.sampleCount, sampleCount, data,
+                                                              static_cast<std::uint32_t>(bytes)));
         if (result == 0) {
             track.sampleCount += sampleCount;
         }
@@ -124,7 +129,7 @@ public:
         finishVideoTrack();
         _plan.movieTimeScale = _movieTimeScale > 0 ? _movieTimeScale : 600;
         _plan.gamma = _gamma;
-        return muxMovie(_path, _plan, _staging);
+        return raisingOutOfMemory(muxMovie(_path, _plan, _staging));
     }
 
 private:

@@ -3,8 +3,9 @@
 // The media engine's write side: one movie file with one video track, encoded through a
 // compression session, followed by any number of sound tracks of raw samples. Every call
 // answers with an engine result (0, or a negative FFmpeg error code) that the caller turns
-// into its own exit code and text; nothing here raises except out of the encoded-frame
-// output, whose exceptions pass through encodeFrame and completeFrames untouched.
+// into its own exit code and text (the error policy in mediaEngine.h). Nothing here raises
+// but std::bad_alloc when memory runs out, and what the encoded-frame output raises, which
+// passes through encodeFrame and completeFrames untouched.
 //
 // The file at the path is created at once; the movie itself is written only by
 // writeMovieResource. Until then encoded frames and sound chunks wait in one staging file

@@ -5,6 +5,7 @@
 #include "movieWriterQuality.h"
 #include "pixelFormatRange.h"
 
+#include <algorithm>
 #include <cmath>
 
 extern "C" {
@@ -38,6 +39,15 @@ AVRational encoderFrameRate(std::int32_t timeScale) {
     return av_make_q(timeScale, 100);
 }
 
+// The video encoder of that name; null when there is none.
+const AVCodec* videoEncoderNamed(const std::string& encoderName) {
+    const AVCodec* encoder = avcodec_find_encoder_by_name(encoderName.c_str());
+    if (!encoder || encoder->type != AVMEDIA_TYPE_VIDEO) {
+        return nullptr;
+    }
+    return encoder;
+}
+
 } // namespace
 
 CompressionSession::~CompressionSession() {
@@ -47,14 +57,11 @@ CompressionSession::~CompressionSession() {
 
 int CompressionSession::open(int width, int height, std::int32_t timeScale, const std::string& encoderName,
                              const CompressionOptions& options, EncodedFrameOutput output) {
-    const AVCodec* encoder = avcodec_find_encoder_by_name(encoderName.c_str());
-    if (!encoder || encoder->type != AVMEDIA_TYPE_VIDEO) {
+    const AVCodec* encoder = videoEncoderNamed(encoderName);
+    if (!encoder) {
         return AVERROR_ENCODER_NOT_FOUND;
     }
-    if (width <= 0 || height <= 0 || timeScale <= 0) {
-        return AVERROR(EINVAL);
-    }
-    if (!frameSizeRefusal(encoderName, width, height).empty()) {
+    if (width <= 0 || height <= 0 || timeScale <= 0 || !frameSizeRefusal(encoderName, width, height).empty()) {
         return AVERROR(EINVAL);
     }
     const EncoderSettings settings = encoderSettings(*encoder, options.codecQuality, options.depth, width, height);
@@ -63,8 +70,29 @@ int CompressionSession::open(int width, int height, std::int32_t timeScale, cons
     if (!sws_isSupportedOutput(withoutJpegRange(settings.pixelFormat))) {
         return AVERROR(ENOSYS);
     }
+    // The pixel buffer's fourth byte is padding at depth 24, so it must not become alpha.
+    const AVPixelFormat source = options.depth == 32 ? AV_PIX_FMT_BGRA : AV_PIX_FMT_BGR0;
+    int result = allocate(*encoder);
+    if (result == 0) {
+        configureContext(width, height, timeScale, settings, options);
+        result = openEncoder(*encoder, settings);
+    }
+    if (result == 0) {
+        result = setUpPictures(source, settings.pixelFormat);
+    }
+    if (result == 0) {
+        result = setUpScaler(source, settings.pixelFormat);
+    }
+    if (result < 0) {
+        return result;
+    }
+    _output = std::move(output);
+    _worker = std::make_unique<BackgroundWorker>();
+    return 0;
+}
 
-    _context.reset(avcodec_alloc_context3(encoder));
+int CompressionSession::allocate(const AVCodec& encoder) {
+    _context.reset(avcodec_alloc_context3(&encoder));
     _packet.reset(av_packet_alloc());
     for (auto& buffer : _pixelBuffers) {
         buffer.reset(av_frame_alloc());
@@ -77,6 +105,11 @@ int CompressionSession::open(int width, int height, std::int32_t timeScale, cons
     if (!_context || !_packet || !_encoderFrame || !_parameters) {
         return AVERROR(ENOMEM);
     }
+    return 0;
+}
+
+void CompressionSession::configureContext(int width, int height, std::int32_t timeScale,
+                                          const EncoderSettings& settings, const CompressionOptions& options) {
     AVCodecContext& c = *_context;
     c.width = width;
     c.height = height;
@@ -99,22 +132,25 @@ int CompressionSession::open(int width, int height, std::int32_t timeScale, cons
         c.global_quality = FF_QP2LAMBDA * settings.qscale;
     }
     c.thread_count = options.threadCount;
+}
 
+int CompressionSession::openEncoder(const AVCodec& encoder, const EncoderSettings& settings) {
     AVDictionary* rawOptions = nullptr;
     for (const auto& [name, value] : settings.options) {
         av_dict_set(&rawOptions, name.c_str(), value.c_str(), 0);
     }
-    int result = avcodec_open2(&c, encoder, &rawOptions);
+    const int result = avcodec_open2(_context.get(), &encoder, &rawOptions);
     std::unique_ptr<AVDictionary, DictionaryFree> unusedOptions(rawOptions);
     if (result < 0) {
         return result;
     }
-    if ((result = avcodec_parameters_from_context(_parameters.get(), &c)) < 0) {
-        return result;
-    }
+    return std::min(0, avcodec_parameters_from_context(_parameters.get(), _context.get()));
+}
 
-    const int pictureSize =
-        av_image_get_buffer_size(withoutJpegRange(settings.pixelFormat), width, height, frameAlignment);
+int CompressionSession::setUpPictures(AVPixelFormat source, AVPixelFormat encoded) {
+    const int width = _context->width;
+    const int height = _context->height;
+    const int pictureSize = av_image_get_buffer_size(withoutJpegRange(encoded), width, height, frameAlignment);
     if (pictureSize < 0) {
         return pictureSize;
     }
@@ -122,37 +158,34 @@ int CompressionSession::open(int width, int height, std::int32_t timeScale, cons
     if (!_framePool) {
         return AVERROR(ENOMEM);
     }
-
-    // The pixel buffer's fourth byte is padding at depth 24, so it must not become alpha.
-    const AVPixelFormat source = options.depth == 32 ? AV_PIX_FMT_BGRA : AV_PIX_FMT_BGR0;
     for (auto& buffer : _pixelBuffers) {
         buffer->format = source;
         buffer->width = width;
         buffer->height = height;
-        if ((result = av_frame_get_buffer(buffer.get(), 0)) < 0) {
+        if (const int result = av_frame_get_buffer(buffer.get(), 0); result < 0) {
             return result;
         }
     }
+    return 0;
+}
 
+int CompressionSession::setUpScaler(AVPixelFormat source, AVPixelFormat encoded) {
     _scale.reset(sws_alloc_context());
     if (!_scale) {
         return AVERROR(ENOMEM);
     }
+    const int width = _context->width;
+    const int height = _context->height;
     av_opt_set_int(_scale.get(), "srcw", width, 0);
     av_opt_set_int(_scale.get(), "srch", height, 0);
     av_opt_set_int(_scale.get(), "src_format", source, 0);
     av_opt_set_int(_scale.get(), "dstw", width, 0);
     av_opt_set_int(_scale.get(), "dsth", height, 0);
-    av_opt_set_int(_scale.get(), "dst_format", withoutJpegRange(settings.pixelFormat), 0);
-    av_opt_set_int(_scale.get(), "dst_range", isJpegRangeFormat(settings.pixelFormat) ? 1 : 0, 0);
+    av_opt_set_int(_scale.get(), "dst_format", withoutJpegRange(encoded), 0);
+    av_opt_set_int(_scale.get(), "dst_range", isJpegRangeFormat(encoded) ? 1 : 0, 0);
     av_opt_set_int(_scale.get(), "sws_flags", SWS_BICUBIC, 0);
     av_opt_set_int(_scale.get(), "threads", 0, 0);
-    if ((result = sws_init_context(_scale.get(), nullptr, nullptr)) < 0) {
-        return result;
-    }
-    _output = std::move(output);
-    _worker = std::make_unique<BackgroundWorker>();
-    return 0;
+    return std::min(0, sws_init_context(_scale.get(), nullptr, nullptr));
 }
 
 PixelBuffer CompressionSession::pixelBuffer() {

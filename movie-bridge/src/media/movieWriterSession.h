@@ -9,8 +9,9 @@
 // encoded. Encoded frames reach the output on the caller's thread, from inside the next
 // encodeFrame or completeFrames; so does the failure of an earlier frame's encoding.
 
+#include "backgroundWorker.h"
 #include "movieWriter.h"
-#include "movieWriterWorker.h"
+#include "movieWriterQuality.h"
 
 #include <array>
 #include <deque>
@@ -42,6 +43,15 @@ public:
     const AVCodecParameters& parameters() const { return *_parameters; }
 
 private:
+    // The steps of open, in order; each answers 0 or an FFmpeg error code.
+    int allocate(const AVCodec& encoder);
+    void configureContext(int width, int height, std::int32_t timeScale, const EncoderSettings& settings,
+                          const CompressionOptions& options);
+    int openEncoder(const AVCodec& encoder, const EncoderSettings& settings);
+    // The two pixel buffers the caller draws into and the pool of pictures in the encoder's format.
+    int setUpPictures(AVPixelFormat source, AVPixelFormat encoded);
+    int setUpScaler(AVPixelFormat source, AVPixelFormat encoded);
+
     // On the encoding thread.
     int encode(int buffer, std::int64_t displayTime, std::int64_t displayDuration);
     int flush();

@@ -7,12 +7,12 @@ FakeEngine::FakeEngine() : calls(_ownCalls) {}
 
 FakeEngine::FakeEngine(std::vector<std::string>& callLog) : calls(callLog) {}
 
-long FakeEngine::initialize() {
+int FakeEngine::initialize() {
     calls.push_back("initialize");
     return initializeResult;
 }
 
-long FakeEngine::enterMovies() {
+int FakeEngine::enterMovies() {
     calls.push_back("enterMovies");
     return enterResult;
 }

@@ -24,8 +24,8 @@ public:
     FakeEngine(const FakeEngine&) = delete;
     FakeEngine& operator=(const FakeEngine&) = delete;
 
-    long initialize() override;
-    long enterMovies() override;
+    int initialize() override;
+    int enterMovies() override;
     void exitMovies() override;
     void terminate() override;
     std::optional<std::vector<std::string>> codecTypeNames() override;
@@ -33,8 +33,8 @@ public:
     std::unique_ptr<ReadableMovie> openMovie(const std::string& path) override;
     std::unique_ptr<MovieWriter> createMovieFile(const std::string& path, int& result) override;
 
-    long initializeResult = 0;
-    long enterResult = 0;
+    int initializeResult = 0;
+    int enterResult = 0;
     std::optional<std::vector<std::string>> codecs = std::vector<std::string>{"mjpeg", "png", "prores_ks"};
     int createResult = 0;
     WriterScript writerScript;

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "movieWriterWorker.h"
+#include "backgroundWorker.h"
 
 namespace bridge::media {
 
