@@ -83,6 +83,11 @@ function(kr_add_test name)
     if(NOT ARG_TIMEOUT)
         set(ARG_TIMEOUT 120)
     endif()
+    # The limits are set for the optimised build; sanitized code and the programs it starts
+    # run several times slower.
+    if(KR_SANITIZE OR KR_TSAN)
+        math(EXPR ARG_TIMEOUT "${ARG_TIMEOUT} * 3")
+    endif()
     set(testEnvironment)
     if(KR_TEST_ENVIRONMENT)
         set(testEnvironment ENVIRONMENT "${KR_TEST_ENVIRONMENT}")
