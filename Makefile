@@ -12,7 +12,7 @@ help:
 	@echo ""
 	@echo "  build     install missing Debian packages, configure and build (the default)"
 	@echo "  test      build, then run the test suite of the preset (CI: make test KR_WERROR=ON)"
-	@echo "  demo      build, then show each program at work (scripts/demo/)"
+	@echo "  demo      build, then show each program at work (scripts/demo/), pictures in build/PRESET/demo/index.html"
 	@echo "  bench     build, then run every benchmark (bench/<area>/run.sh)"
 	@echo "  fuzz      run the libFuzzer targets for FUZZ_SECONDS each (default 60), in build/fuzz"
 	@echo "  soak      run the document property test over SOAK_ROUNDS random documents (default 3000)"
@@ -50,32 +50,31 @@ install: build
 package: build
 	@cd $(BUILD_DIR) && cpack
 
+# What the demo makes stays in $(BUILD_DIR)/demo (replaced on each run), shown by its index.html.
 demo: build
-	@scripts/demo.sh $(BUILD_DIR)/bin
+	@scripts/demo.sh $(BUILD_DIR)/bin $(BUILD_DIR)/demo
 
 bench: build
 	@scripts/bench.sh $(BUILD_DIR)/bin
 
 # Fuzzes with libFuzzer under ASan and UBSan, FUZZ_SECONDS per target (clang build in
-# build/fuzz; the corpora they grow stay there, the seeds are beside the tests): the XML
-# parser, the document loader, the LUT readers (.cube, .spi1d) and krhost's script reader.
+# build/fuzz; the corpora they grow stay there). The targets, their seed folders and any
+# longer input limit than 4096 bytes are the ones the build declares with kr_add_fuzz_target
+# (build/fuzz/fuzzTargets.txt). An input running over ten seconds counts as a hang.
 FUZZ_SECONDS ?= 60
 FUZZ_DIR ?= build/fuzz
-FUZZ_TARGETS := xmlParserFuzz:host-framework/tests/xmlFuzzCorpus \
-	documentLoaderFuzz:host-framework/tests/documentFuzzCorpus \
-	lut1DReaderFuzz:host-framework/lut1D/tests/lutFuzzCorpus \
-	krhostScriptFuzz:host-framework/tests/krhostFuzzCorpus
 fuzz: deps
 	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKR_SANITIZE=ON \
-		-DKR_FUZZ=ON -DKR_BUILD_TESTS=ON -DKR_BUILD_MOVIE_BRIDGE=OFF >/dev/null
-	@cmake --build $(FUZZ_DIR) --target $(foreach t,$(FUZZ_TARGETS),$(firstword $(subst :, ,$(t))))
-	@set -e; for entry in $(FUZZ_TARGETS); do \
-		target=$${entry%%:*}; seeds=$${entry#*:}; \
+		-DKR_FUZZ=ON -DKR_BUILD_TESTS=ON -DKR_BUILD_MOVIE_BRIDGE=ON >/dev/null
+	@cmake --build $(FUZZ_DIR) --target fuzzTargets
+	@set -e; while IFS=: read -r target seeds maxlen; do \
+		[ -n "$$target" ] || continue; \
 		mkdir -p $(FUZZ_DIR)/corpus/$$target; \
 		echo "fuzzing $$target for $(FUZZ_SECONDS) s"; \
-		$(FUZZ_DIR)/bin/$$target -max_total_time=$(FUZZ_SECONDS) -max_len=4096 -artifact_prefix=$(FUZZ_DIR)/$$target- \
-			$(FUZZ_DIR)/corpus/$$target $$seeds; \
-	done
+		$(FUZZ_DIR)/bin/$$target -max_total_time=$(FUZZ_SECONDS) -max_len=$${maxlen:-4096} -timeout=10 \
+			-artifact_prefix=$(FUZZ_DIR)/$$target- \
+			$(FUZZ_DIR)/corpus/$$target $$seeds </dev/null; \
+	done <$(FUZZ_DIR)/fuzzTargets.txt
 
 # The document property test run long: SOAK_ROUNDS random documents from SOAK_SEED (by
 # default the time, printed so that a failure can be replayed with SOAK_SEED=...).

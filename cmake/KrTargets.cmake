@@ -11,17 +11,26 @@ function(kr_add_framework_library name)
     target_compile_definitions(KR${name} PRIVATE KR_BUILDING_FRAMEWORK)
 endfunction()
 
-# A program in the common output directory.
+# A program in the common output directory. Programs are installed unless TEST_ONLY:
+#   kr_add_program(name SOURCES ... [LIBS ...] [TEST_ONLY])
 function(kr_add_program name)
-    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+    cmake_parse_arguments(ARG "TEST_ONLY" "" "SOURCES;LIBS" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE ${ARG_LIBS})
+    if(NOT ARG_TEST_ONLY)
+        set_property(GLOBAL APPEND PROPERTY KR_INSTALLED_PROGRAMS ${name})
+    endif()
 endfunction()
 
 # Plug-ins are shared libraries named libKR<name>.<kind>. They are shared (not modules)
 # so that a user-interface module can link against the tool it extends.
+#   kr_add_krcheck|krtool|krmodule(name SOURCES ... [LIBS ...] [EXPORTS file.exports] [TEST_ONLY])
+# EXPORTS is a linker version script: hidden visibility alone would still export the framework's
+# template members a plug-in instantiates, so the script keeps the dynamic symbols to the
+# plug-in's own interface. Every plug-in but a TEST_ONLY one joins the install list
+# (KR_INSTALLED_PLUGINS), which packaging installs and its tests check.
 function(_kr_add_plugin kind name)
-    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+    cmake_parse_arguments(ARG "TEST_ONLY" "EXPORTS" "SOURCES;LIBS" ${ARGN})
     set(target libKR${name})
     add_library(${target} SHARED ${ARG_SOURCES})
     set_target_properties(${target} PROPERTIES PREFIX "" OUTPUT_NAME "libKR${name}" SUFFIX ".${kind}")
@@ -32,6 +41,14 @@ function(_kr_add_plugin kind name)
     target_compile_options(${target} PRIVATE $<$<CXX_COMPILER_ID:GNU>:-fno-gnu-unique>)
     if(NOT KR_SANITIZE)
         target_link_options(${target} PRIVATE -Wl,--no-undefined)
+    endif()
+    if(ARG_EXPORTS)
+        cmake_path(ABSOLUTE_PATH ARG_EXPORTS BASE_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR})
+        target_link_options(${target} PRIVATE -Wl,--version-script=${ARG_EXPORTS})
+        set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${ARG_EXPORTS})
+    endif()
+    if(NOT ARG_TEST_ONLY)
+        set_property(GLOBAL APPEND PROPERTY KR_INSTALLED_PLUGINS ${target})
     endif()
 endfunction()
 
@@ -122,17 +139,32 @@ function(kr_add_test name)
 endfunction()
 
 # A libFuzzer target, built only in the fuzzing configuration (KR_FUZZ, clang; `make fuzz`):
-# kr_add_fuzz_target(name SOURCES ... LIBS ...). Call sites add what only they need.
+#   kr_add_fuzz_target(name SOURCES ... [LIBS ...] SEEDS folder [MAX_LEN bytes])
+# MAX_LEN raises the input limit of 4096 bytes for inputs whose smallest seed is larger.
+# Call sites add what only they need. Each target joins KR_FUZZ_TARGETS with its seed folder;
+# the top level writes that list for `make fuzz`, so a target is named in one place only.
 function(kr_add_fuzz_target name)
     if(NOT KR_FUZZ)
         return()
     endif()
-    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+    cmake_parse_arguments(ARG "" "SEEDS;MAX_LEN" "SOURCES;LIBS" ${ARGN})
+    if(NOT ARG_SEEDS)
+        message(FATAL_ERROR "kr_add_fuzz_target(${name}): give the SEEDS folder")
+    endif()
+    cmake_path(ABSOLUTE_PATH ARG_SEEDS BASE_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR})
+    if(NOT IS_DIRECTORY ${ARG_SEEDS})
+        message(FATAL_ERROR "kr_add_fuzz_target(${name}): no seed folder ${ARG_SEEDS}")
+    endif()
     add_executable(${name} ${ARG_SOURCES})
     target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
     target_link_options(${name} PRIVATE -fsanitize=fuzzer)
     target_link_libraries(${name} PRIVATE ${ARG_LIBS})
     set_target_properties(${name} PROPERTIES BUILD_RPATH "${KR_OUTPUT_DIR}")
+    set(entry "${name}:${ARG_SEEDS}")
+    if(ARG_MAX_LEN)
+        string(APPEND entry ":${ARG_MAX_LEN}")
+    endif()
+    set_property(GLOBAL APPEND PROPERTY KR_FUZZ_TARGETS "${entry}")
 endfunction()
 
 # Compiles Windows-only sources with a mingw-w64 cross compiler (objects only, no link),

@@ -18,6 +18,8 @@ packages=(
     libexpat1-dev libxml2-utils clang libclang-rt-14-dev
     # the Python module (Debian's interpreter and its packages), its tests, and PyAV for its benchmark
     python3-dev pybind11-dev python3-numpy python3-pytest python3-av
+    # `pip install .` offline into a virtual environment, and Dask for the cluster example
+    python3-venv python3-setuptools python3-wheel python3-distributed
     # the format check in the test suite
     clang-format
     # benchmark drivers

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 // moviehostLatency MOVIEHOST [ROUNDS]
-// Times ROUNDS round trips of one control word: through moviehost in mode q (the host
-// writes the word, sets the request event, waits for the reply event), and through a
+// Times ROUNDS round trips of one control word, in turns: through moviehost in mode q (the
+// host writes the word, sets the request event, waits for the reply event), and through a
 // bare echo process doing only sem_wait, recv and sem_post on the same kind of objects.
 // Then times a whole codec query (process start to exit) against `ffmpeg -encoders`, the
 // list a user would otherwise read.
@@ -11,6 +11,7 @@
 #include "media/codecList.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -110,21 +111,30 @@ int main(int argc, char** argv) {
             BridgeJob job("q", jobFile, BridgeJobOptions{argv[1], std::chrono::seconds(30)});
             job.receive<CodecListReply::size>();
             BareEcho bare;
-            // Blocks of both kinds take turns, so a change in the machine's load shows in both.
-            constexpr int block = 250;
-            for (int done = 0; done < rounds; done += block) {
-                for (int i = 0; i < block; ++i) {
-                    const auto start = Clock::now();
-                    job.sendControlWord(0);
-                    job.waitForReply();
-                    bridgeSamples.push_back(Clock::now() - start);
-                }
-                for (int i = 0; i < block; ++i) {
-                    const auto start = Clock::now();
-                    bare.roundTrip();
-                    bareSamples.push_back(Clock::now() - start);
-                }
+            // The host waits on the reply event as the bare echo's host does (a plain
+            // sem_wait), so the two figures differ only by the peer.
+            sem_t* reply = sem_open(("/" + job.channel().replyEventName()).c_str(), 0);
+            if (reply == SEM_FAILED) {
+                std::perror("reply event");
+                return 1;
             }
+            // The two kinds take turns round trip by round trip (A B A B ...), so a change
+            // in the machine's load falls on both alike.
+            for (int i = 0; i < rounds; ++i) {
+                auto start = Clock::now();
+                job.sendControlWord(0);
+                while (sem_wait(reply) != 0) {
+                    if (errno != EINTR) {
+                        std::perror("reply event");
+                        return 1;
+                    }
+                }
+                bridgeSamples.push_back(Clock::now() - start);
+                start = Clock::now();
+                bare.roundTrip();
+                bareSamples.push_back(Clock::now() - start);
+            }
+            sem_close(reply);
             job.sendControlWord(endMarker);
             if (const int code = job.waitForExit(); code != 0) {
                 std::fprintf(stderr, "moviehost ended with exit code %d\n", code);

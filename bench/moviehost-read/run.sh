@@ -3,6 +3,7 @@
 # Reading through moviehost against the ffmpeg command, in turns (A B C A B C ..., at least
 # three rounds), on 1080p mjpeg (4:2:0 and 4:4:4), 1080p and 2160p ProRes HQ, and 1080p libx264 with B-frames
 # and groups of 48 pictures (also read backwards and at random). The peers:
+#   decode alone    ffmpeg -v error -i F -f null -                         (the limit: native format)
 #   decode+convert  ffmpeg -v error -i F -pix_fmt bgra -f null -           (the ceiling)
 #   pipe            ffmpeg -v error -i F -pix_fmt bgra -f rawvideo - | cat >/dev/null
 # Prints medians, the median of the paired (same-round) ratios, and peak memory of both
@@ -40,6 +41,7 @@ for entry in "${cases[@]}"; do
         ffmpeg -nostdin -v error -f lavfi -i "testsrc2=size=$size:rate=24" -frames:v "$frames" $encoder -y "$movie"
     fi
     cat "$movie" >/dev/null
+    decode="ffmpeg -nostdin -v error -i '$movie' -f null -"
     null="ffmpeg -nostdin -v error -i '$movie' -pix_fmt bgra -f null -"
     pipe="ffmpeg -nostdin -v error -i '$movie' -pix_fmt bgra -f rawvideo - | cat >/dev/null"
     for ((round = 1; round <= rounds; ++round)); do
@@ -49,6 +51,7 @@ for entry in "${cases[@]}"; do
                 echo "$name baseline-$order $round $("$bench" --movie "$movie" --order "$order" --moviehost "$baseline" 2>/dev/null)" >>"$results"
             fi
         done
+        echo "$name decode $round $("$bench" --command "$decode" --frames "$frames")" >>"$results"
         echo "$name null $round $("$bench" --command "$null" --frames "$frames")" >>"$results"
         echo "$name pipe $round $("$bench" --command "$pipe" --frames "$frames")" >>"$results"
     done
@@ -77,15 +80,15 @@ function paired(name, a, b,    r, list) {
     return list == "" ? "-" : sprintf("%.2f", median(list))
 }
 END {
-    printf "%-13s %-19s %9s %9s %11s %14s %9s\n", "case", "side", "frames/s", "peak MiB", "first ms", "x decode+conv", "x pipe"
+    printf "%-13s %-19s %9s %9s %11s %9s %14s %9s\n", "case", "side", "frames/s", "peak MiB", "first ms", "x decode", "x decode+conv", "x pipe"
     for (c = 1; c <= cases; ++c) {
         name = names[c]
         n = split(sides[name], s, " ")
         for (i = 1; i <= n; ++i) {
             key = name SUBSEP s[i]
             first = (key in firstList) ? sprintf("%.1f", median(firstList[key])) : "-"
-            printf "%-13s %-19s %9.1f %9.0f %11s %14s %9s\n", name, s[i], median(fpsList[key]), median(peakList[key]), first,
-                paired(name, s[i], "null"), paired(name, s[i], "pipe")
+            printf "%-13s %-19s %9.1f %9.0f %11s %9s %14s %9s\n", name, s[i], median(fpsList[key]), median(peakList[key]), first,
+                paired(name, s[i], "decode"), paired(name, s[i], "null"), paired(name, s[i], "pipe")
         }
         for (i = 1; i <= n; ++i) if (s[i] ~ /^moviehost-(reverse|random)$/) {
             printf "%-13s %-19s x%s of moviehost-forward", name, s[i], paired(name, s[i], "moviehost-forward")

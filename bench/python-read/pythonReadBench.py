@@ -1,15 +1,15 @@
 # SPDX-License-Identifier: Apache-2.0
-"""Frames per second read into NumPy arrays in Python: the moviehost module (views of the shared
-section), PyAV (frame.to_ndarray(format="bgra")) and the ffmpeg command on a pipe read with
-numpy.frombuffer.
+"""Frames per second read into NumPy arrays in Python: the moviehost module, PyAV with frame
+threads (thread_type="AUTO", frame.to_ndarray) and the ffmpeg command on a pipe read with
+numpy.frombuffer, in BGRA (moviehost's zero-copy views) and in RGB (arrays of their own).
 
     pythonReadBench.py once METHOD MOVIE       one pass in this process; prints: frames/s peak-MiB cpu-s
     pythonReadBench.py compare ROUNDS MOVIE... each movie read by each method in turn (A B C A B C ...),
                                                each pass a fresh process; prints medians and paired ratios
 
-Every method hands each frame over as a (height, width, 4) uint8 BGRA array, top row first, and the
-consumer touches one byte of every 64 of it, so all do the same work with the pixels. Peak memory is
-the reading process's, plus moviehost's or ffmpeg's. cpu-s is the processor time of both.
+Every method hands each frame over as a (height, width, channels) uint8 array, top row first, and the
+consumer touches one byte of every 16 pixels of it, so all do the same work with the pixels. Peak
+memory is the reading process's, plus moviehost's or ffmpeg's. cpu-s is the processor time of both.
 KR_BENCH_MOVIEHOST names another moviehost program, to compare builds.
 """
 
@@ -22,7 +22,6 @@ import time
 
 import numpy as np
 
-METHODS = ("moviehost", "pyav", "pipe")
 
 
 def touch(frame):
@@ -45,10 +44,10 @@ def processor_seconds():
     return total
 
 
-def read_moviehost(path):
+def read_moviehost(path, format):
     import moviehost
 
-    with moviehost.MovieReader(path, moviehost=os.environ.get("KR_BENCH_MOVIEHOST")) as reader:
+    with moviehost.MovieReader(path, format=format, moviehost=os.environ.get("KR_BENCH_MOVIEHOST")) as reader:
         for frame in reader:
             touch(frame)
         frames = len(reader)
@@ -56,7 +55,7 @@ def read_moviehost(path):
     return frames, helper_peak
 
 
-def read_pyav(path):
+def read_pyav(path, format):
     import av
 
     with av.open(path) as container:
@@ -65,30 +64,44 @@ def read_pyav(path):
         stream.thread_type = "AUTO"
         frames = 0
         for frame in container.decode(stream):
-            touch(frame.to_ndarray(format="bgra"))
+            touch(frame.to_ndarray(format=format))
             frames += 1
     return frames, 0.0
 
 
-def read_pipe(path):
+def read_pipe(path, format):
     probe = subprocess.run(["ffprobe", "-v", "error", "-select_streams", "v:0", "-show_entries",
                             "stream=width,height", "-of", "csv=p=0", path],
                            check=True, capture_output=True, text=True).stdout
     width, height = (int(x) for x in probe.strip().split(","))
-    size = width * height * 4
-    command = ["ffmpeg", "-nostdin", "-v", "error", "-i", path, "-f", "rawvideo", "-pix_fmt", "bgra", "-"]
+    channels = 3 if format == "rgb24" else 4
+    size = width * height * channels
+    command = ["ffmpeg", "-nostdin", "-v", "error", "-i", path, "-f", "rawvideo", "-pix_fmt", format, "-"]
     frames = 0
     with subprocess.Popen(command, stdout=subprocess.PIPE) as ffmpeg:
         while len(data := ffmpeg.stdout.read(size)) == size:
-            touch(np.frombuffer(data, np.uint8).reshape(height, width, 4))
+            touch(np.frombuffer(data, np.uint8).reshape(height, width, channels))
             frames += 1
     child_peak = resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss / 1024
     return frames, child_peak
 
 
+# Each method: how it reads, and the format it hands frames over in.
+METHODS = {
+    "moviehost": (read_moviehost, "bgra"),
+    "pyav": (read_pyav, "bgra"),
+    "pipe": (read_pipe, "bgra"),
+    "moviehost-rgb24": (read_moviehost, "rgb24"),
+    "pyav-rgb24": (read_pyav, "rgb24"),
+}
+# The peer each method is compared with, in the same format.
+PEERS = {"pyav": "moviehost", "pipe": "moviehost", "pyav-rgb24": "moviehost-rgb24"}
+
+
 def once(method, path):
+    read, format = METHODS[method]
     start = time.perf_counter()
-    frames, other_peak = {"moviehost": read_moviehost, "pyav": read_pyav, "pipe": read_pipe}[method](path)
+    frames, other_peak = read(path, format)
     seconds = time.perf_counter() - start
     own_peak = resource.getrusage(resource.RUSAGE_SELF).ru_maxrss / 1024
     print(f"{frames / seconds:.2f} {own_peak + other_peak:.0f} {processor_seconds():.2f}")
@@ -103,12 +116,14 @@ def compare(rounds, movies):
                                       capture_output=True, text=True).stdout.split()
                 runs[method].append([float(x) for x in line])
         name = os.path.splitext(os.path.basename(path))[0]
-        ours = [r[0] for r in runs["moviehost"]]
         for method in METHODS:
             rates, peaks, cpus = zip(*runs[method])
-            ratio = statistics.median(a / b for a, b in zip(ours, rates))
-            compared = "" if method == "moviehost" else f"   moviehost x{ratio:.2f} (median of paired rounds)"
-            print(f"{name:<10} {method:<9} {statistics.median(rates):7.1f} frames/s  "
+            compared = ""
+            if method in PEERS:
+                ours = [r[0] for r in runs[PEERS[method]]]
+                ratio = statistics.median(a / b for a, b in zip(ours, rates))
+                compared = f"   {PEERS[method]} x{ratio:.2f} (median of paired rounds)"
+            print(f"{name:<10} {method:<15} {statistics.median(rates):7.1f} frames/s  "
                   f"peak {statistics.median(peaks):5.0f} MiB  cpu {statistics.median(cpus):6.2f} s{compared}")
     load = " ".join(f"{x:.2f}" for x in os.getloadavg())
     print(f"{rounds} rounds, methods alternated; load average {load} on {os.cpu_count()} cores")

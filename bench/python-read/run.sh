@@ -7,8 +7,8 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 python=${KR_PYTHON:-/usr/bin/python3}
 rounds=${KR_PYTHON_BENCH_ROUNDS:-3}
-module=$(ls "${KR_BIN_DIR:?}"/../lib/python3*/dist-packages/moviehost.*.so 2>/dev/null | head -1)
-[[ -n $module ]] || { echo "python-read: the moviehost module is not built beside $KR_BIN_DIR" >&2; exit 1; }
+package=$(ls -d "${KR_BIN_DIR:?}"/../lib/python3*/dist-packages/moviehost 2>/dev/null | head -1)
+[[ -n $package ]] || { echo "python-read: the moviehost package is not built beside $KR_BIN_DIR" >&2; exit 1; }
 media=${KR_PYTHON_BENCH_MEDIA:-$(mktemp -d)}
 [[ -n ${KR_PYTHON_BENCH_MEDIA:-} ]] || trap 'rm -rf "$media"' EXIT
 
@@ -29,4 +29,4 @@ for entry in "${cases[@]}"; do
     cat "$movie" >/dev/null
     movies+=("$movie")
 done
-PYTHONPATH=$(dirname "$module") PATH=$KR_BIN_DIR:$PATH "$python" "$here/pythonReadBench.py" compare "$rounds" "${movies[@]}"
+PYTHONPATH=$(dirname "$package") PATH=$KR_BIN_DIR:$PATH "$python" "$here/pythonReadBench.py" compare "$rounds" "${movies[@]}"

@@ -56,6 +56,11 @@ TEST_F(KrhostScripts, AScriptErrorNamesTheLineAndWhatWasWrongAndStopsTheScript) 
     run = runKrhost(dir, "create Constant \"A\n");
     EXPECT_NE(run.output.find("script.kr:1: "), std::string::npos) << run.output;
     EXPECT_NE(run.output.find("not closed"), std::string::npos) << run.output;
+    run = runKrhost(dir, "open /dev/zero\n");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.output.find("script.kr:1: open: cannot load the document \"/dev/zero\": it is not a regular file"),
+              std::string::npos)
+        << run.output;
 }
 
 TEST_F(KrhostScripts, WritesANodesPixelsAsPng) {

@@ -56,6 +56,7 @@ TEST_F(DocumentExactness, TextValuesOfAnyBytesSurviveSaveAndOpenAndPlainTextStay
         {"C:\\luts\\x41.cube", false},
         {"", false},
         {"  spaced  ", false},
+        {"   ", false},
         {"bell\x07", true},
         {std::string("nul\0byte", 8), true},
         {"form\ffeed\x01\x1F\x7F", true},

@@ -7,7 +7,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <stdexcept>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace Kr;
 
@@ -84,6 +87,19 @@ TEST_F(Document, RefusesUnknownToolsTakenNamesCyclesAndMismatchedDocuments) {
     RCShdPtr<PiNode> stranger = other->createNode("Constant", "Z");
     EXPECT_THROW(s->getInput("Main")->connect(stranger->getOutput("Output")), ExPiError);
     EXPECT_EQ(mainSource(), "T");
+
+    // A ladder of diamonds (each router fed twice by the one before) is looked over once per
+    // node, not once per path (2^60 of them), and a cycle through its whole length is found.
+    RCShdPtr<PiNode> previous = p;
+    for (int i = 0; i < 60; ++i) {
+        RCShdPtr<PiNode> rung = graph->createNode("Router", "D" + std::to_string(i));
+        rung->getInput("Main")->connect(previous->getOutput(i == 0 ? "Output" : "Out"));
+        rung->getInput("Others").cast<PiMultivaluedInput>()->connect(previous->getOutput(i == 0 ? "Output" : "Out"));
+        previous = rung;
+    }
+    s->getInput("Others").cast<PiMultivaluedInput>()->connect(previous->getOutput("Out"));
+    EXPECT_THROW(graph->findNode("D0")->getInput("Others").cast<PiMultivaluedInput>()->connect(s->getOutput("Out")),
+                 ExPiError);
 }
 
 TEST_F(Document, ConnectingAMultiValuedInputAppendsEntriesAndRemovalKeepsOrder) {
@@ -266,6 +282,60 @@ TEST_F(Document, AnUnreadableDocumentLeavesTheCurrentOneUntouched) {
     EXPECT_THROW(graph->loadFromText("<document version=\"1\"><node", "cut.xml"), ExPiError);
     EXPECT_THROW(graph->loadFromText("<document version=\"1\"><node name=\"Y\" tool=\"Gone\"/></document>", "t.xml"),
                  ExPiError);
+
+    // Texts refused with the file, the line and the fault; a nesting that would once have
+    // crashed the reader among them.
+    std::string deep = "<document version=\"1\">\n";
+    for (int i = 0; i < 300000; ++i)
+        deep += "<node>";
+    const std::string cycle = "<document version=\"1\"><node name=\"A\" tool=\"Router\"/>\n"
+                              "<node name=\"B\" tool=\"Router\"/>\n"
+                              "<connection input=\"A\" socket=\"Main\" source=\"B\" output=\"Out\"/>\n"
+                              "<connection input=\"B\" socket=\"Main\" source=\"A\" output=\"Out\"/></document>";
+    const std::pair<std::string, std::string> texts[] = {
+        {deep, "deep.xml\": line 2: elements are nested more than 256 deep"},
+        {"<document version=\"1\">\n<node>\n</value></document>", "mismatched.xml\": line 3: </value> does not close"},
+        {"<document version=\"1\">\n\n<group name=\"G\" open=\"1\">", "unclosed.xml\": line 3: <group> is not closed"},
+        {cycle, "cycle.xml\": line 1: the connections make a cycle through node \"A\""},
+        {"<document version=\"1\">\n<node name=\"A\" tool=\"Router\"/>\n<node name=\"A\" tool=\"Router\"/></document>",
+         "twice.xml\": line 3: cannot create node \"A\": the document already has"},
+    };
+    for (const auto& [text, expected] : texts) {
+        const std::string name = expected.substr(0, expected.find('"'));
+        try {
+            graph->loadFromText(text, name);
+            ADD_FAILURE() << "opened " << name;
+        } catch (const ExPiError& error) {
+            EXPECT_NE(error.getText().find(expected), std::string::npos) << error.getText();
+        }
+    }
+
+    // Only regular files of a bounded size are read; anything else is refused by name before
+    // it is read (a device would be read until memory runs out, a pipe would wait for a writer).
+    const auto dir = std::filesystem::temp_directory_path() / ("piDocumentTests-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    const std::string fifo = (dir / "fifo.xml").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string large = (dir / "large.xml").string();
+    std::ofstream{large}.close();
+    std::filesystem::resize_file(large, (std::uintmax_t(64) << 20) + 1); // sparse: no disk used
+    const std::pair<std::string, std::string> files[] = {
+        {"/dev/zero", "it is not a regular file"},
+        {fifo, "it is not a regular file"},
+        {dir.string(), "it is not a regular file"},
+        {large, "it is larger than 64 MiB"},
+        {(dir / "missing.xml").string(), "the file does not exist"},
+    };
+    for (const auto& [path, why] : files) {
+        try {
+            graph->load(path);
+            ADD_FAILURE() << "opened " << path;
+        } catch (const ExPiError& error) {
+            EXPECT_NE(error.getText().find("cannot load the document \"" + path + "\": " + why), std::string::npos)
+                << error.getText();
+        }
+    }
+    std::filesystem::remove_all(dir);
     EXPECT_EQ(graph->saveToText(), before);
     EXPECT_EQ(graph->findNode("S"), s);
 }

@@ -156,6 +156,18 @@ TEST_F(Editors, MalformedDescriptionsAreRefusedNamingTheFileAndLine) {
     }
     EXPECT_THROW(services.buildWidgets("<editor><button name='a'/><button name='b'/></editor>", "two.xml"), ExPiError);
     EXPECT_THROW(services.getXmlDescription("<ToolUiDir>/no-such-editor.xml"), ExPiError);
+    // The widgets are built recursively: a nesting too deep for that is refused by the reader.
+    std::string deep = "<editor>\n";
+    for (int i = 0; i < 1000; ++i)
+        deep += "<container name='c'>";
+    try {
+        services.buildWidgets(deep, "deep.xml");
+        FAIL();
+    } catch (const ExPiError& error) {
+        EXPECT_NE(error.getText().find("deep.xml\": line 2: elements are nested more than"), std::string::npos)
+            << error.getText();
+    }
+    EXPECT_THROW(services.getXmlDescription("/dev/zero"), ExPiError);
     EXPECT_NE(services.getXmlDescription("<ToolUiDir>/switcher.xml").find("selectorMenu"), std::string::npos);
 }
 

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
 #include <Kr/OsFileReader.h>
+#include <Kr/Utf8.h>
 #include <Kr/WideStringUtil.h>
 #include <Kr/Xml.h>
 
@@ -228,6 +229,20 @@ TEST_F(XmlFiles, ReportsTextButNotIndentation) {
     EXPECT_THAT(recorder.events,
                 ElementsAre("start a", "1: start end", "start b", "empty end", "2: text  x ", "start c", "empty end",
                             "2: text  ", "start d", "empty end", "2: cdata  ", "3: end a"));
+
+    // A reader whose texts are data hears the blanks too, and where each tag began; text in
+    // memory reads as the same file does.
+    class Keeper : public Recorder {
+        bool keepsBlankText() const override { return true; }
+        void notifyStartTag(const std::string& name) override {
+            events.push_back(std::to_string(getTagLine()) + ": start " + name);
+        }
+    } keeper;
+    Kr::XmlParser::parseText(keeper, "<a>\n  <b\n/> x <c/>&#32;<d/>\t<![CDATA[ ]]>\n</a>", "memory.xml");
+    EXPECT_THAT(keeper.events, ElementsAre("1: start a", "1: start end", "1: text \n  ", "2: start b", "empty end",
+                                           "3: text  x ", "3: start c", "empty end", "3: text  ", "3: start d",
+                                           "empty end", "3: text \t", "3: cdata  ", "3: text \n", "4: end a"));
+    EXPECT_EQ(keeper.getFileName(), "memory.xml");
 }
 
 TEST_F(XmlFiles, LeavesNestingToTheProtocol) {
@@ -454,6 +469,26 @@ TEST(WideStringUtil, RoundTripsUnicodeAndReplacesWhatIsNotText) {
     EXPECT_EQ(Kr::WideStringUtil::widenMB("\xC0\xAF|\x80|\xE2\x82"), std::wstring(L"\uFFFD\uFFFD|\uFFFD|\uFFFD\uFFFD"));
     EXPECT_EQ(Kr::WideStringUtil::narrowMB(std::wstring{wchar_t(0xD800), wchar_t(0x110000)}),
               "\xEF\xBF\xBD\xEF\xBF\xBD");
+}
+
+// Every scalar value goes through the codec and back; what is not one is refused.
+TEST(Utf8, EncodesAndDecodesEveryScalarValueAndRefusesEverythingElse) {
+    for (char32_t c = 0; c <= 0x10FFFF; ++c) {
+        if (c >= 0xD800 && c <= 0xDFFF)
+            continue;
+        std::string text;
+        Kr::Utf8::append(text, c);
+        char32_t back = 0;
+        ASSERT_EQ(Kr::Utf8::decode(text, back), text.size()) << unsigned(c);
+        ASSERT_EQ(back, c);
+        ASSERT_EQ(text.size(), c < 0x80 ? 1u : c < 0x800 ? 2u : c < 0x10000 ? 3u : 4u);
+    }
+    for (const char* bad : {"\xC0\xAF", "\xE0\x80\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\x80", "\xE2\x82",
+                            "\xF8\x88\x80\x80\x80", ""}) {
+        char32_t untouched = 7;
+        EXPECT_EQ(Kr::Utf8::decode(bad, untouched), 0u) << bad;
+        EXPECT_EQ(untouched, 7u);
+    }
 }
 
 TEST(XmlDocumentModel, ElementKeepsAttributesAndWideDataDocumentKeepsFirstType) {

@@ -29,5 +29,8 @@ int runFramesCommand(const CommandLine& commandLine);
 int runInfoCommand(const CommandLine& commandLine);
 // encode --codec NAME --fps F --quality Q -o OUT FRAME.png... [--audio FILE.wav]: writes a movie.
 int runEncodeCommand(const CommandLine& commandLine);
+// play MOVIE [--fps F] [--seconds S]: reads frames paced at the movie's rate and reports
+// frames late and dropped, frame times, peak memory, and whether playing keeps up.
+int runPlayCommand(const CommandLine& commandLine);
 
 } // namespace bridge::client

@@ -5,9 +5,12 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <fstream>
 #include <poll.h>
+#include <sys/random.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -31,18 +34,56 @@ std::string endedText(ChildProcess& bridge, const std::string& waitingFor) {
     return text;
 }
 
+// An event created exclusively; null when the name exists already.
 sem_t* createEvent(const std::string& name) {
     sem_t* event = sem_open(("/" + name).c_str(), O_CREAT | O_EXCL, 0600, 0);
-    if (event == SEM_FAILED) {
-        throwSystemError("cannot create event /" + name);
+    if (event != SEM_FAILED) {
+        return event;
     }
-    return event;
+    if (errno == EEXIST) {
+        return nullptr;
+    }
+    throwSystemError("cannot create event /" + name);
 }
+
+// Whether the process maps both semaphores, which it does from the moment it opened them.
+bool holdsEvents(pid_t pid, const std::string& requestName, const std::string& replyName) {
+    std::ifstream maps("/proc/" + std::to_string(pid) + "/maps");
+    bool request = false;
+    bool reply = false;
+    for (std::string line; std::getline(maps, line) && !(request && reply);) {
+        request = request || line.find("/dev/shm/sem." + requestName) != std::string::npos;
+        reply = reply || line.find("/dev/shm/sem." + replyName) != std::string::npos;
+    }
+    return request && reply;
+}
+
+// Name collisions are rare enough that this many fresh names in a row means the names
+// are not fresh at all.
+constexpr int nameAttempts = 16;
 
 } // namespace
 
-HostChannel::HostChannel() {
-    const std::string base = "krmh" + std::to_string(getpid()) + "-" + std::to_string(channelCounter++);
+std::string HostChannel::uniqueChannelName() {
+    std::uint64_t random = 0;
+    if (getrandom(&random, sizeof random, 0) != sizeof random) {
+        random = static_cast<std::uint64_t>(Clock::now().time_since_epoch().count());
+    }
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(random));
+    return "krmh" + std::to_string(getpid()) + "-" + std::to_string(channelCounter++) + "-" + text;
+}
+
+HostChannel::HostChannel(const NameSource& names) {
+    for (int attempt = 0; attempt < nameAttempts; ++attempt) {
+        if (tryCreate(names())) {
+            return;
+        }
+    }
+    throw BridgeError("cannot create the channel: " + std::to_string(nameAttempts) + " names in a row were taken");
+}
+
+bool HostChannel::tryCreate(const std::string& base) {
     _pipeName = base;
     _requestEventName = base + "-req";
     _replyEventName = base + "-rep";
@@ -50,6 +91,9 @@ HostChannel::HostChannel() {
     const std::string path = "\\\\.\\pipe\\" + _pipeName;
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
+    if (1 + path.size() > sizeof address.sun_path) {
+        throw BridgeError("pipe name " + _pipeName + " does not fit the socket address");
+    }
     std::memcpy(address.sun_path + 1, path.data(), path.size());
     const auto addressLength = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + path.size());
 
@@ -60,31 +104,59 @@ HostChannel::HostChannel() {
     if (bind(_listener, reinterpret_cast<const sockaddr*>(&address), addressLength) != 0 || listen(_listener, 1) != 0) {
         const int error = errno;
         close(_listener);
+        _listener = -1;
+        if (error == EADDRINUSE) {
+            return false;
+        }
         errno = error;
         throwSystemError("cannot create pipe " + path);
     }
     try {
         _requestEvent = createEvent(_requestEventName);
-        _replyEvent = createEvent(_replyEventName);
+        _replyEvent = _requestEvent ? createEvent(_replyEventName) : nullptr;
     } catch (...) {
         release();
         throw;
     }
+    if (_requestEvent && _replyEvent) {
+        return true;
+    }
+    // A name that exists belongs to someone else: leave it, and free what was made here.
+    if (_requestEvent) {
+        _replyEvent = SEM_FAILED;
+    } else {
+        _requestEvent = SEM_FAILED;
+        _replyEvent = SEM_FAILED;
+    }
+    release();
+    return false;
 }
 
 HostChannel::~HostChannel() {
     release();
 }
 
+void HostChannel::removeEventNames() {
+    if (!_eventNamesRemoved) {
+        sem_unlink(("/" + _requestEventName).c_str());
+        sem_unlink(("/" + _replyEventName).c_str());
+        _eventNamesRemoved = true;
+    }
+}
+
 void HostChannel::release() {
     if (_requestEvent != SEM_FAILED) {
         sem_close(_requestEvent);
-        sem_unlink(("/" + _requestEventName).c_str());
+        if (!_eventNamesRemoved) {
+            sem_unlink(("/" + _requestEventName).c_str());
+        }
         _requestEvent = SEM_FAILED;
     }
     if (_replyEvent != SEM_FAILED) {
         sem_close(_replyEvent);
-        sem_unlink(("/" + _replyEventName).c_str());
+        if (!_eventNamesRemoved) {
+            sem_unlink(("/" + _replyEventName).c_str());
+        }
         _replyEvent = SEM_FAILED;
     }
     closeConnection();
@@ -155,10 +227,15 @@ void HostChannel::waitForReply(ChildProcess& bridge, Clock::time_point deadline)
         const timespec until{static_cast<time_t>(seconds.count()),
                              static_cast<long>(std::chrono::nanoseconds(sliceEnd - seconds).count())};
         if (sem_clockwait(_replyEvent, CLOCK_MONOTONIC, &until) == 0) {
+            // moviehost sets the reply event only once it has opened both events.
+            removeEventNames();
             return;
         }
         if (errno != ETIMEDOUT && errno != EINTR) {
             throwSystemError("cannot wait for event /" + _replyEventName);
+        }
+        if (!_eventNamesRemoved && holdsEvents(bridge.pid(), _requestEventName, _replyEventName)) {
+            removeEventNames();
         }
         if (bridge.hasEnded()) {
             // A reply set just before the end still counts.

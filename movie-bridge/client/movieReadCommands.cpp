@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
-// The reading subcommands of moviehost-client: frames (chosen frames to PNG files) and
-// info (size, frame count, rate, start timecode).
+// The reading subcommands of moviehost-client: frames (chosen frames to PNG files, one line
+// per file with its timecode) and info (size, frame count, rate, start timecode).
 
 #include "clientCommands.h"
 #include "movieReadClient.h"
@@ -114,6 +114,8 @@ int runFramesCommand(const CommandLine& commandLine) {
             std::snprintf(name, sizeof name, "frame-%06u.png", frames[done]);
             writePng((directory / name).string(), PixelView{frame.pixels, frame.width, frame.height, PixelOrder::bgra,
                                                             true, std::size_t{frame.width} * 4});
+            // The timecode came with the frame; whoever looks at the files need not work it out.
+            std::printf("%s %s\n", name, timecodeText(frame.header).c_str());
             progress.update(done + 1);
         }
         if (const int code = movie.close(); code != 0) {

@@ -63,6 +63,8 @@ public:
     // Ends the job; moviehost writes the movie resource and exits.
     void finish();
 
+    pid_t moviehostPid() { return _job.process().pid(); }
+
 private:
     // Runs one step; when moviehost has ended instead, throws with its exit code and text.
     template <typename Step> void step(const char* what, Step&& run);

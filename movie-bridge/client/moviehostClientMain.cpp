@@ -18,6 +18,7 @@ constexpr ClientCommand commands[] = {
     {"info", "info MOVIE", bridge::client::runInfoCommand},
     {"encode", "encode [--codec NAME] [--fps F] [--quality Q] -o OUT.mov FRAME.png... [--audio FILE.wav]",
      bridge::client::runEncodeCommand},
+    {"play", "play MOVIE [--fps F] [--seconds S]", bridge::client::runPlayCommand},
 };
 
 int usage() {

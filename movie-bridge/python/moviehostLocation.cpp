@@ -10,13 +10,18 @@ namespace bridge::python {
 
 namespace {
 
-std::string besideModule() {
+std::filesystem::path moduleFolder() {
     Dl_info info{};
-    if (dladdr(reinterpret_cast<void*>(&besideModule), &info) == 0 || info.dli_fname == nullptr) {
+    if (dladdr(reinterpret_cast<void*>(&moduleFolder), &info) == 0 || info.dli_fname == nullptr) {
         return {};
     }
-    const std::filesystem::path module = std::filesystem::absolute(info.dli_fname);
-    return (module.parent_path() / KR_MOVIEHOST_FROM_MODULE).lexically_normal().string();
+    return std::filesystem::absolute(info.dli_fname).parent_path();
+}
+
+// access() grants X_OK to folders too, and a folder named moviehost is common here (the package).
+bool executable(const std::string& path) {
+    std::error_code error;
+    return std::filesystem::is_regular_file(path, error) && access(path.c_str(), X_OK) == 0;
 }
 
 std::string onPath() {
@@ -30,7 +35,7 @@ std::string onPath() {
         }
         if (end > start) {
             const std::string candidate = folders.substr(start, end - start) + "/moviehost";
-            if (access(candidate.c_str(), X_OK) == 0) {
+            if (executable(candidate)) {
                 return candidate;
             }
         }
@@ -40,13 +45,22 @@ std::string onPath() {
 }
 
 std::string defaultMoviehost() {
-    const std::string installed = besideModule();
-    if (!installed.empty() && access(installed.c_str(), X_OK) == 0) {
-        return installed;
+    const std::filesystem::path folder = moduleFolder();
+    if (folder.empty()) {
+        return onPath();
+    }
+    // A package installed by pip carries its own moviehost.
+    const std::string inPackage = (folder / "moviehost").string();
+    if (executable(inPackage)) {
+        return inPackage;
+    }
+    const std::string inPrefix = (folder / KR_MOVIEHOST_FROM_MODULE).lexically_normal().string();
+    if (executable(inPrefix)) {
+        return inPrefix;
     }
     const std::string found = onPath();
     // Failing to start names where the program was expected.
-    return !found.empty() ? found : installed;
+    return !found.empty() ? found : inPrefix;
 }
 
 } // namespace

@@ -9,8 +9,9 @@
 
 namespace bridge::python {
 
-// The given program, else the moviehost installed beside the module (the same relative path
-// in the build tree and in an installed prefix), else the first moviehost on PATH.
+// The given program, else the moviehost in the module's own folder (where pip installs it),
+// else the one in the prefix's bin/ (the same relative path from the module in the build tree
+// and in an installed prefix), else the first moviehost on PATH.
 client::BridgeJobOptions jobOptions(const std::optional<std::string>& moviehost);
 
 } // namespace bridge::python

@@ -44,11 +44,17 @@ void releaseSection(void* section) {
 
 } // namespace
 
-MovieReader::MovieReader(std::string path, const std::optional<std::string>& moviehost) : _path(std::move(path)) {
+MovieReader::MovieReader(std::string path, PixelFormat format, const std::optional<std::string>& moviehost)
+    : _path(std::move(path)), _format(format) {
     const client::BridgeJobOptions options = jobOptions(moviehost);
     {
         py::gil_scoped_release release;
-        _client = std::make_unique<client::MovieReadClient>(_path, options);
+        try {
+            _client = std::make_unique<client::MovieReadClient>(_path, options);
+        } catch (const client::BridgeError& error) {
+            throwMovieNotFoundIfMissing(error, _path);
+            throw;
+        }
     }
     _reply = _client->reply();
     _moviehostPid = _client->moviehostPid();
@@ -96,15 +102,34 @@ py::array MovieReader::viewOfSection(const std::uint8_t* pixels) {
     return view;
 }
 
+py::array_t<std::uint8_t> MovieReader::framesArray(py::ssize_t count) const {
+    std::vector<py::ssize_t> shape{static_cast<py::ssize_t>(_reply.height), static_cast<py::ssize_t>(_reply.width),
+                                   channelsOf(_format)};
+    if (count >= 0) {
+        shape.insert(shape.begin(), count);
+    }
+    return py::array_t<std::uint8_t>(shape);
+}
+
 py::array MovieReader::frame(std::int64_t index) {
     const std::uint32_t resolved = frameIndex(index);
-    const std::uint8_t* pixels = nullptr;
+    if (_format == PixelFormat::bgra) {
+        const std::uint8_t* pixels = nullptr;
+        {
+            py::gil_scoped_release release;
+            std::lock_guard lock(_job);
+            pixels = drawInSection(resolved);
+        }
+        return viewOfSection(pixels);
+    }
+    py::array_t<std::uint8_t> converted = framesArray(-1);
+    std::uint8_t* target = converted.mutable_data();
     {
         py::gil_scoped_release release;
         std::lock_guard lock(_job);
-        pixels = drawInSection(resolved);
+        convertFrameTopFirst(drawInSection(resolved), _reply.width, _reply.height, _format, target);
     }
-    return viewOfSection(pixels);
+    return converted;
 }
 
 py::array MovieReader::frames(const py::slice& selection) {
@@ -115,10 +140,9 @@ py::array MovieReader::frames(const py::slice& selection) {
     if (!selection.compute(static_cast<py::ssize_t>(_reply.frameCount), &start, &stop, &step, &length)) {
         throw py::error_already_set();
     }
-    py::array_t<std::uint8_t> copies(
-        {length, static_cast<py::ssize_t>(_reply.height), static_cast<py::ssize_t>(_reply.width), py::ssize_t{4}});
+    py::array_t<std::uint8_t> copies = framesArray(length);
     std::uint8_t* target = copies.mutable_data();
-    const std::size_t frameBytes = std::size_t{_reply.width} * _reply.height * 4;
+    const std::size_t frameBytes = std::size_t{_reply.width} * _reply.height * channelsOf(_format);
     {
         py::gil_scoped_release release;
         std::lock_guard lock(_job);
@@ -127,7 +151,7 @@ py::array MovieReader::frames(const py::slice& selection) {
         }
         for (py::ssize_t i = 0; i < length; ++i) {
             const auto index = static_cast<std::uint32_t>(start + i * step);
-            copyFrameTopFirst(drawInSection(index), _reply.width, _reply.height, target + i * frameBytes);
+            convertFrameTopFirst(drawInSection(index), _reply.width, _reply.height, _format, target + i * frameBytes);
         }
     }
     return copies;
@@ -194,27 +218,36 @@ void bindMovieReader(py::module_& module) {
 A movie read through moviehost, frame by frame, into NumPy.
 
     with moviehost.MovieReader("take1.mov") as movie:
-        for frame in movie:              # (height, width, 4) uint8, blue green red and a fourth byte
+        for frame in movie:              # (height, width, 3) uint8, red green blue, top row first
             process(frame)
-        kept = movie[12].copy()          # a frame of one's own
-        backwards = movie[10:0:-1]       # (10, height, width, 4), copied
+        frames = list(movie)             # each frame an array of its own
+        backwards = movie[10:0:-1]       # (10, height, width, 3)
 
-movie[i] is a read-only view of the shared section moviehost draws into: no copy is made. It
-stays valid until the next read of this reader (indexing, iteration, slicing, timecode() of a
-frame not read before), which draws the next frame into the same memory: an array kept past
-that shows the newer frame. Keep a frame with .copy(). A view stays readable after the reader
-is closed (it then shows the last frame read). A slice copies its frames into a new array.
+format says what a frame is. "rgb24" (the default) and "rgba" give arrays of their own,
+C-contiguous, top row first, of 3 or 4 channels (alpha is 255 in movies without it), converted
+out of the shared section in one pass. "bgra" gives no copy at all: movie[i] is then a read-only
+(height, width, 4) view of the section moviehost draws into, blue, green, red, alpha, top row
+first through a negative row stride. Such a view stays valid until the next read of this reader
+(indexing, iteration, slicing, timecode() of a frame not read before), which draws the next
+frame into the same memory: an array kept past that shows the newer frame. Keep one with
+.copy(). A view stays readable after the reader is closed (it then shows the last frame read).
+A slice is always a new (n, height, width, channels) array.
 
-Reading releases the GIL while it waits for moviehost, so threads can read several movies at
-once; one reader serves one read at a time. Failures raise MoviehostError with moviehost's exit
-code and text; after one the reader is closed.
+Reading releases the GIL while it waits for moviehost and while it converts, so threads can read
+several movies at once; one reader serves one read at a time. A movie that does not exist raises
+MovieNotFoundError (a FileNotFoundError and a MoviehostError); other failures raise MoviehostError
+with moviehost's exit code and text; after one the reader is closed.
 )doc")
-        .def(py::init([](const std::filesystem::path& path, const std::optional<std::string>& moviehost) {
-                 return std::make_unique<MovieReader>(path.string(), moviehost);
+        .def(py::init([](const std::filesystem::path& path, const std::string& format,
+                         const std::optional<std::string>& moviehost) {
+                 return std::make_unique<MovieReader>(path.string(), pixelFormatNamed(format), moviehost);
              }),
-             py::arg("path"), py::kw_only(), py::arg("moviehost") = py::none(),
-             "Starts moviehost on the movie at path. moviehost: the program to run (default: the one installed "
-             "beside this module, else the first on PATH).")
+             py::arg("path"), py::kw_only(), py::arg("format") = "rgb24", py::arg("moviehost") = py::none(),
+             "Starts moviehost on the movie at path. format: \"rgb24\", \"rgba\" (arrays of their own) or "
+             "\"bgra\" (views of the shared section). moviehost: the program to run (default: the one in this "
+             "package, else the one installed beside this module's prefix, else the first on PATH).")
+        .def_property_readonly(
+            "format", [](const MovieReader& r) { return pixelFormatName(r.format()); }, "The format of the frames.")
         .def_property_readonly("path", &MovieReader::path, "The movie's path.")
         .def_property_readonly("width", &MovieReader::width, "Frame width in pixels.")
         .def_property_readonly("height", &MovieReader::height, "Frame height in pixels.")
@@ -226,20 +259,21 @@ code and text; after one the reader is closed.
         .def_property_readonly("closed", &MovieReader::closed, "True once the job has ended.")
         .def("__len__", &MovieReader::frameCount)
         .def("__getitem__", &MovieReader::item, py::arg("key"),
-             "reader[i]: frame i (negative counts from the end) as a read-only (height, width, 4) view of the "
-             "section, valid until the next read. reader[a:b:c]: those frames copied into a new "
-             "(n, height, width, 4) array.")
+             "reader[i]: frame i (negative counts from the end) as a (height, width, channels) array, in bgra a "
+             "read-only view of the section valid until the next read. reader[a:b:c]: those frames in a new "
+             "(n, height, width, channels) array.")
         .def(
             "__iter__",
             [](py::object self) {
                 const py::module_ builtins = py::module_::import("builtins");
                 return builtins.attr("map")(self.attr("__getitem__"), builtins.attr("range")(py::len(self)));
             },
-            "Every frame in order, each a view valid until the next one is read.")
+            "Every frame in order (in bgra each a view valid until the next one is read).")
         .def("timecode", &MovieReader::timecode, py::arg("index"),
              "The timecode at frame index: Timecode(hours, minutes, seconds, frames, drop_frame) (each field "
              "negated for a time before zero), an int for a counter timecode track, or None when the movie has "
-             "no timecode. Reads the frame unless it was read before, so a view of another frame is overwritten.")
+             "no timecode. Reads the frame unless it was read before, so a bgra view of another frame is "
+             "overwritten.")
         .def("close", &MovieReader::close,
              "Ends the job. Raises MoviehostError when moviehost ends with a failure; closing again does nothing.")
         .def("__enter__", [](py::object self) { return self; })
@@ -260,7 +294,8 @@ code and text; after one the reader is closed.
         .def("__repr__", [](const MovieReader& reader) {
             return "<moviehost.MovieReader '" + reader.path() + "' " + std::to_string(reader.width()) + "x" +
                    std::to_string(reader.height()) + ", " + std::to_string(reader.frameCount()) + " frames at " +
-                   std::to_string(reader.rate()) + " fps" + (reader.closed() ? ", closed>" : ">");
+                   std::to_string(reader.rate()) + " fps, " + pixelFormatName(reader.format()) +
+                   (reader.closed() ? ", closed>" : ">");
         });
 }
 

@@ -2,6 +2,7 @@
 #include "pythonMovieWriter.h"
 
 #include "moviehostLocation.h"
+#include "pythonCodecs.h"
 #include "pythonErrors.h"
 #include "pythonFramePixels.h"
 #include "pythonGil.h"
@@ -31,15 +32,20 @@ std::string shapeText(const py::array& array) {
 } // namespace
 
 MovieWriter::MovieWriter(std::string path, std::int32_t width, std::int32_t height, double fps,
-                         const std::string& codec, std::int32_t quality, bool alpha,
+                         const std::string& codec, std::int32_t quality, bool alpha, std::optional<PixelFormat> format,
                          const std::optional<std::string>& moviehost)
-    : _path(std::move(path)) {
+    : _path(std::move(path)), _format(format) {
     if (codec.size() > longestCodecName || codec.find('\0') != std::string::npos) {
         throw py::value_error("codec name '" + codec + "' is not a codec type name: at most " +
                               std::to_string(longestCodecName) + " characters, none of them zero");
     }
+    // moviehost would clamp it silently.
+    if (quality < 0 || quality > 100) {
+        throw py::value_error("quality " + std::to_string(quality) + " of '" + _path + "' is outside 0 to 100");
+    }
     _settings = {width, height, fps, alpha ? 4 : 3, quality, codec};
     const client::BridgeJobOptions options = jobOptions(moviehost);
+    requireListedCodec(codec, options);
     py::gil_scoped_release release;
     _client = std::make_unique<client::MovieWriteClient>(_path, _settings, options);
 }
@@ -76,21 +82,31 @@ void MovieWriter::write(const py::array& picture) {
     if (picture.dtype().kind() != 'u' || picture.itemsize() != 1) {
         throw py::type_error("a frame must be an array of uint8, not " + py::str(picture.dtype()).cast<std::string>());
     }
+    const py::ssize_t channels = picture.ndim() == 3 ? picture.shape(2) : 0;
+    const bool channelsFit = _format ? channels == channelsOf(*_format) : channels == 3 || channels == 4;
     if (picture.ndim() != 3 || picture.shape(0) != _settings.height || picture.shape(1) != _settings.width ||
-        (picture.shape(2) != 3 && picture.shape(2) != 4)) {
+        !channelsFit) {
+        const std::string expected =
+            _format ? std::to_string(channelsOf(*_format)) + ") in " + pixelFormatName(*_format) : "3 or 4)";
         throw py::value_error("a frame of '" + _path + "' has the shape (" + std::to_string(_settings.height) + ", " +
-                              std::to_string(_settings.width) + ", 3 or 4), not " + shapeText(picture));
+                              std::to_string(_settings.width) + ", " + expected + ", not " + shapeText(picture));
     }
     if (_soundStarted) {
         throw py::value_error("frames of '" + _path + "' come before its sound tracks");
     }
-    const StridedPicture source{static_cast<const std::uint8_t*>(picture.data()),
-                                picture.shape(0),
-                                picture.shape(1),
-                                picture.shape(2),
-                                picture.strides(0),
-                                picture.strides(1),
-                                picture.strides(2)};
+    const py::ssize_t channelStride = picture.strides(2);
+    const bool blueFirst = _format == PixelFormat::bgra;
+    StridedPicture source;
+    source.data = static_cast<const std::uint8_t*>(picture.data());
+    source.height = picture.shape(0);
+    source.width = picture.shape(1);
+    source.rowStride = picture.strides(0);
+    source.pixelStride = picture.strides(1);
+    source.red = (blueFirst ? 2 : 0) * channelStride;
+    source.green = channelStride;
+    source.blue = (blueFirst ? 0 : 2) * channelStride;
+    source.alpha = 3 * channelStride;
+    source.hasAlpha = channels == 4;
     runStep([&](client::MovieWriteClient& movie) {
         packForWriteSection(source, _settings.bytesPerPixel, movie.section());
         movie.sendFrame();
@@ -151,8 +167,11 @@ A movie written through moviehost from NumPy pictures, then sound tracks.
             movie.write(picture)
         movie.add_sound(samples, 48000, 2, 16)
 
-codec is one of codecs(); moviehost encodes with mjpeg when the name is none of them. quality
-runs from 0 to 100. alpha=True keeps a fourth channel (pictures without one are opaque).
+codec is one of codecs(); another name raises ValueError naming the close matches, before any
+file is made. quality runs from 0 to 100. alpha=True keeps a fourth channel (pictures without
+one are opaque). format says what a picture is: "rgb24" (height, width, 3), "rgba" or "bgra"
+(height, width, 4), as MovieReader hands frames out; without it, red, green, blue and an optional
+fourth channel, alpha.
 Closing completes the movie and raises MoviehostError when moviehost cannot; leaving a with
 block through an exception also completes what was written. After a failure moviehost leaves
 its failure text in the file instead of a movie, and the writer is closed. The GIL is released
@@ -160,12 +179,15 @@ while the writer waits for moviehost.
 )doc")
         .def(py::init([](const std::filesystem::path& path, std::int32_t width, std::int32_t height, double fps,
                          const std::string& codec, std::int32_t quality, bool alpha,
-                         const std::optional<std::string>& moviehost) {
-                 return std::make_unique<MovieWriter>(path.string(), width, height, fps, codec, quality, alpha,
+                         const std::optional<std::string>& format, const std::optional<std::string>& moviehost) {
+                 const std::optional<PixelFormat> pixels =
+                     format ? std::optional(pixelFormatNamed(*format)) : std::nullopt;
+                 return std::make_unique<MovieWriter>(path.string(), width, height, fps, codec, quality, alpha, pixels,
                                                       moviehost);
              }),
              py::arg("path"), py::arg("width"), py::arg("height"), py::arg("fps"), py::arg("codec") = "mjpeg",
-             py::arg("quality") = 50, py::arg("alpha") = false, py::kw_only(), py::arg("moviehost") = py::none(),
+             py::arg("quality") = 50, py::arg("alpha") = false, py::kw_only(), py::arg("format") = py::none(),
+             py::arg("moviehost") = py::none(),
              "Starts moviehost writing a new movie at path (an existing file is replaced).")
         .def_property_readonly("path", &MovieWriter::path, "The movie's path.")
         .def_property_readonly("width", [](const MovieWriter& w) { return w.settings().width; })
@@ -174,12 +196,18 @@ while the writer waits for moviehost.
         .def_property_readonly(
             "codec", [](const MovieWriter& w) { return w.settings().codecName; }, "The codec name as asked for.")
         .def_property_readonly("quality", [](const MovieWriter& w) { return w.settings().quality; })
+        .def_property_readonly(
+            "format",
+            [](const MovieWriter& w) {
+                return w.format() ? py::object(py::str(pixelFormatName(*w.format()))) : py::none();
+            },
+            "The format pictures are taken in; None: red, green, blue and an optional alpha.")
         .def_property_readonly("alpha", [](const MovieWriter& w) { return w.settings().bytesPerPixel == 4; })
         .def_property_readonly("frames_written", &MovieWriter::framesWritten, "Frames written so far.")
         .def_property_readonly("closed", &MovieWriter::closed, "True once the job has ended.")
         .def("write", &MovieWriter::write, py::arg("picture"),
-             "Adds one frame: a (height, width, 3 or 4) uint8 array of red, green, blue (and alpha), top row first, "
-             "any strides. With alpha=False a fourth channel is dropped.")
+             "Adds one frame: a (height, width, channels) uint8 array in the writer's format (by default red, "
+             "green, blue and an optional alpha), top row first, any strides. With alpha=False alpha is dropped.")
         .def("add_sound", &MovieWriter::addSound, py::arg("samples"), py::arg("rate"), py::arg("channels"),
              py::arg("bits"),
              "Adds one sound track after the frames: samples interleaved, 16-bit signed little-endian (numpy int16) "

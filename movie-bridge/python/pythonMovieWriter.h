@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: Apache-2.0
 #pragma once
 // moviehost.MovieWriter: one mode w job. Each picture is converted in one pass from the
-// caller's array into the shared section, which moviehost encodes from; sound tracks follow
-// the frames. Every wait on moviehost runs without the GIL, one step at a time per writer.
+// caller's array (RGB, RGBA or BGRA, any strides) into the shared section, which moviehost
+// encodes from; sound tracks follow the frames. The codec name and quality are checked before
+// the movie is made. Every wait on moviehost runs without the GIL, one step at a time per writer.
 
 #include "movieWriteClient.h"
+#include "pythonFramePixels.h"
 
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
@@ -19,8 +21,10 @@ namespace bridge::python {
 
 class MovieWriter {
 public:
+    // Without a format, pictures are red, green, blue and, with a fourth channel, alpha.
     MovieWriter(std::string path, std::int32_t width, std::int32_t height, double fps, const std::string& codec,
-                std::int32_t quality, bool alpha, const std::optional<std::string>& moviehost);
+                std::int32_t quality, bool alpha, std::optional<PixelFormat> format,
+                const std::optional<std::string>& moviehost);
     // Completes the movie quietly when the caller did not close it.
     ~MovieWriter();
     MovieWriter(const MovieWriter&) = delete;
@@ -28,6 +32,7 @@ public:
 
     const std::string& path() const { return _path; }
     const client::MovieWriteSettings& settings() const { return _settings; }
+    const std::optional<PixelFormat>& format() const { return _format; }
     std::uint32_t framesWritten() const { return _framesWritten; }
     bool closed() const { return !_client; }
 
@@ -43,6 +48,7 @@ private:
 
     std::string _path;
     client::MovieWriteSettings _settings;
+    std::optional<PixelFormat> _format;
     std::unique_ptr<client::MovieWriteClient> _client;
     std::uint32_t _framesWritten = 0;
     bool _soundStarted = false;

@@ -31,10 +31,11 @@ ModeProcedure chooseMode(const std::string& mode, const ModeProcedures& modes) {
     return nullptr;
 }
 
-// Mode r names the user's movie as its job file: writing the failure text there would
-// destroy it, so in that mode the text goes to standard error only.
+// Only modes w and q own their job file. Mode r names the user's movie there, and a
+// mistyped mode ("R", "read", "") may name anything, so both leave the file alone and the
+// text goes to standard error only.
 void writeFailureToJobFile(const JobContext& job, const char* text) {
-    if (job.jobFile.empty() || job.mode == "r") {
+    if (job.jobFile.empty() || (job.mode != "w" && job.mode != "q")) {
         return;
     }
     if (std::FILE* file = std::fopen(job.jobFile.c_str(), "w")) {

@@ -111,9 +111,11 @@ private:
     }
 
     void encodeFrames() {
+        const media::SectionFrame frame{static_cast<const std::uint8_t*>(_section.view), _setup.width, _setup.height,
+                                        _setup.bytesPerPixel};
         for (std::int64_t n = 0; _channel.receiveControlWord() != endMarker; ++n) {
-            convertFrame(static_cast<const std::uint8_t*>(_section.view), _setup.bytesPerPixel, _writer->pixelBuffer());
-            if (const int result = _writer->encodeFrame(n * frameDuration, frameDuration); result != 0) {
+            // The host may refill the section once this returns, before the frame is encoded.
+            if (const int result = _writer->encodeFrame(frame, n * frameDuration, frameDuration); result != 0) {
                 fail(exitCodes::encodeFrameFailed, withResult("error from ICMCompressionSessionEncodeFrame: ", result));
             }
             _channel.signalHost();
@@ -133,11 +135,13 @@ private:
         AudioSetupBytes setupBytes;
         _channel.receiveMessage(setupBytes);
         const AudioSetup setup = decodeAudioSetup(setupBytes);
-        const auto channels = static_cast<std::uint16_t>(setup.channelCount);
-        const auto bits = static_cast<std::uint16_t>(setup.bitsPerSample);
-        if (const std::string problem = soundProblem(channels, bits, setup.sampleRate); !problem.empty()) {
+        // Judged as sent: 65,538 channels must be refused, not taken as 2.
+        if (const std::string problem = soundProblem(setup.channelCount, setup.bitsPerSample, setup.sampleRate);
+            !problem.empty()) {
             fail(exitCodes::mediaCreateFailed, "failed to create media: " + problem);
         }
+        const auto channels = static_cast<std::uint16_t>(setup.channelCount);
+        const auto bits = static_cast<std::uint16_t>(setup.bitsPerSample);
         const media::SoundDescription description{channels, bits, static_cast<int>(setup.sampleRate),
                                                   sampleFormatFor(bits)};
         if (const int result = _writer->newSoundTrack(description); result != 0) {

@@ -98,9 +98,9 @@ media::SampleFormat sampleFormatFor(std::uint16_t bitsPerSample) {
     }
 }
 
-std::string soundProblem(std::uint16_t channels, std::uint16_t bitsPerSample, std::uint32_t sampleRate) {
-    if (channels == 0) {
-        return "no channels";
+std::string soundProblem(std::uint32_t channels, std::uint32_t bitsPerSample, std::uint32_t sampleRate) {
+    if (channels == 0 || channels > UINT16_MAX) {
+        return std::to_string(channels) + " channels, not 1 to 65535";
     }
     if (bitsPerSample != 8 && bitsPerSample != 16 && bitsPerSample != 24 && bitsPerSample != 32) {
         return std::to_string(bitsPerSample) + " bits per sample, not 8, 16, 24 or 32";

@@ -51,7 +51,9 @@ std::string frameSizeProblem(std::int32_t width, std::int32_t height, std::int32
 // unsigned ('raw '). A raw 24- or 32-bit sample could not be read back as what it is.
 media::SampleFormat sampleFormatFor(std::uint16_t bitsPerSample);
 
-// Why a sound track cannot be written (empty when it can): 8, 16, 24 or 32 bits.
-std::string soundProblem(std::uint16_t channels, std::uint16_t bitsPerSample, std::uint32_t sampleRate);
+// Why a sound track cannot be written (empty when it can): 1 to 65535 channels (the
+// description's 16-bit field), 8, 16, 24 or 32 bits, 1 to 65535 Hz. Takes the fields as
+// they arrive, so that a value too wide for the description is refused, never cut down.
+std::string soundProblem(std::uint32_t channels, std::uint32_t bitsPerSample, std::uint32_t sampleRate);
 
 } // namespace bridge

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <random>
 
 using bridge::media::MovieOpenError;
@@ -225,6 +226,16 @@ TEST(MovieReaderDamage, CutSampleDataLeavesMissingFramesUntouched) {
                   .sampleTimes()
                   .size(),
               20u);
+}
+
+// Sample times beyond the 32-bit time line (a damaged time scale or time stamps) would all
+// land on its last tick and hide every frame after the first of them; those samples go.
+TEST(MovieReaderDamage, TimesPastTheTimeLineKeepTheTableStrictlyIncreasing) {
+    MovieReader movie(std::string(KR_SOURCE_DIR) +
+                      "/movie-bridge/tests/movieFuzzCorpus/sample-times-past-the-time-line");
+    const auto& times = movie.sampleTimes();
+    ASSERT_FALSE(times.empty());
+    EXPECT_TRUE(std::adjacent_find(times.begin(), times.end(), std::greater_equal<>()) == times.end());
 }
 
 TEST(MovieReaderDamage, ScrambledSampleDataNeverEscapesTheBuffer) {

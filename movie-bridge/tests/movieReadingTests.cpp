@@ -8,10 +8,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace bridge;
@@ -24,6 +26,17 @@ BridgeJobOptions options() {
     BridgeJobOptions o;
     o.moviehostPath = std::string(KR_BIN_DIR) + "/moviehost";
     return o;
+}
+
+// The standard output of a shell command that must succeed; its standard error is dropped
+// (the client's progress lines come there after a second on a busy machine).
+std::string outputOf(const std::string& command) {
+    const std::string file = readtest::mediaDirectory() + "/output-" + std::to_string(getpid()) + ".txt";
+    EXPECT_EQ(std::system((command + " >'" + file + "' 2>/dev/null").c_str()), 0) << command;
+    std::ifstream in(file);
+    std::string text(std::istreambuf_iterator<char>(in), {});
+    std::filesystem::remove(file);
+    return text;
 }
 
 // Opening path must fail with exit code -6 and a failure text holding reason.
@@ -158,7 +171,10 @@ TEST(MovieReadingCommands, FramesWritesPngTopRowFirstAndInfoPrintsTheMovie) {
     const std::filesystem::path out =
         std::filesystem::path(readtest::mediaDirectory()) / ("frames-" + std::to_string(getpid()));
     std::filesystem::remove_all(out);
-    ASSERT_EQ(std::system((client + " frames '" + path + "' '" + out.string() + "' 3-1 >/dev/null 2>&1").c_str()), 0);
+    EXPECT_EQ(outputOf(client + " frames '" + path + "' '" + out.string() + "' 3-1"),
+              "frame-000003.png 00:01:00;03\nframe-000002.png 00:01:00;02\nframe-000001.png 00:00:59;29\n"
+              "3 frames written to " +
+                  out.string() + "\n");
     for (int i = 1; i <= 3; ++i) {
         const PngImage image = readPng((out / ("frame-00000" + std::to_string(i) + ".png")).string());
         ASSERT_EQ(image.width, 64u);
@@ -174,17 +190,50 @@ TEST(MovieReadingCommands, FramesWritesPngTopRowFirstAndInfoPrintsTheMovie) {
     EXPECT_FALSE(std::filesystem::exists(out / "frame-000000.png"));
     std::filesystem::remove_all(out);
 
-    const std::string infoFile = readtest::mediaDirectory() + "/info-" + std::to_string(getpid()) + ".txt";
-    ASSERT_EQ(std::system((client + " info '" + path + "' >'" + infoFile + "'").c_str()), 0);
-    std::ifstream info(infoFile);
-    const std::string text((std::istreambuf_iterator<char>(info)), std::istreambuf_iterator<char>());
-    std::filesystem::remove(infoFile);
-    EXPECT_EQ(text, "size: 64 x 48\nframes: 4\nrate: 29\nstart timecode: 00:00:59;28\n");
+    EXPECT_EQ(outputOf(client + " info '" + path + "'"),
+              "size: 64 x 48\nframes: 4\nrate: 29\nstart timecode: 00:00:59;28\n");
 
     // A selection outside the movie is refused before anything is written.
     EXPECT_NE(std::system((client + " frames '" + path + "' '" + out.string() + "' 2-4 2>/dev/null").c_str()), 0);
     EXPECT_TRUE(!std::filesystem::exists(out) || std::filesystem::is_empty(out));
     std::filesystem::remove_all(out);
+}
+
+TEST(MovieReadingCommands, PlayAccountsForEveryFrameAndEndsWithItsVerdict) {
+    const std::string path = readtest::makeMovie({"reading-play.mov", 64, 48, "25", 30, "-c:v mjpeg"});
+    const std::string client = std::string(KR_BIN_DIR) + "/moviehost-client";
+    const std::string reportFile = readtest::mediaDirectory() + "/play-" + std::to_string(getpid()) + ".txt";
+    // 0.5 s at 50 frames/s: the first 25 of the 30 frames.
+    ASSERT_EQ(
+        std::system((client + " play '" + path + "' --fps 50 --seconds 0.5 >'" + reportFile + "' 2>/dev/null").c_str()),
+        0);
+    std::ifstream report(reportFile);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(report, line);) {
+        lines.push_back(line);
+    }
+    std::filesystem::remove(reportFile);
+    ASSERT_EQ(lines.size(), 5u);
+    EXPECT_EQ(lines[0], "movie: 64 x 48, 30 frames, played 25 at 50 frames/s");
+    unsigned shown = 0, late = 0, dropped = 0;
+    ASSERT_EQ(std::sscanf(lines[1].c_str(), "frames: %u shown, %u late, %u dropped", &shown, &late, &dropped), 3);
+    EXPECT_EQ(shown + dropped, 25u);
+    EXPECT_LE(late, shown);
+    double median = 0, percentile = 0, bridgePeak = 0;
+    EXPECT_EQ(std::sscanf(lines[2].c_str(), "frame time: median %lf ms, 99th percentile %lf ms", &median, &percentile),
+              2);
+    EXPECT_LE(median, percentile);
+    EXPECT_EQ(std::sscanf(lines[3].c_str(), "peak memory: moviehost %lf MiB", &bridgePeak), 1);
+    EXPECT_GT(bridgePeak, 0);
+    EXPECT_EQ(lines[4].rfind(late + dropped == 0 ? "real time: yes" : "real time: no", 0), 0u) << lines[4];
+
+    // Words it cannot take are refused with the usage; a movie it cannot open fails.
+    const std::string movie = " '" + path + "'";
+    for (const std::string& words :
+         {std::string(), movie + " --fps 0", movie + " --seconds x", movie + " --fps", movie + " extra"}) {
+        EXPECT_EQ(WEXITSTATUS(std::system((client + " play" + words + " >/dev/null 2>&1").c_str())), 2) << words;
+    }
+    EXPECT_EQ(WEXITSTATUS(std::system((client + " play '" + path + ".missing' >/dev/null 2>&1").c_str())), 1);
 }
 
 } // namespace

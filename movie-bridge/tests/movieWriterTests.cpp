@@ -7,15 +7,20 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <unistd.h>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
+#include <libavutil/frame.h>
+#include <libavutil/imgutils.h>
+#include <libswscale/swscale.h>
 }
 
 namespace bridge::media {
 namespace {
 
+using testing::decodeNative;
 using testing::decodeRgba;
 using testing::filesContaining;
 using testing::gamaAtom;
@@ -52,18 +57,18 @@ protected:
                                                       ASSERT_EQ(writer.addEncodedFrame(frame), 0);
                                                   }),
                   0);
+        std::vector<std::uint8_t> section(std::size_t(width) * height * 4 + sectionFrameReadSlack);
         for (int n = 0; n < frames; ++n) {
-            const PixelBuffer buffer = writer.pixelBuffer();
             for (int y = 0; y < height; ++y) {
                 for (int x = 0; x < width; ++x) {
-                    std::uint8_t* p = buffer.base + y * buffer.bytesPerRow + x * 4;
-                    p[0] = std::uint8_t(x * 7 + n);
+                    std::uint8_t* p = &section[(std::size_t(height - 1 - y) * width + x) * 4];
+                    p[0] = std::uint8_t(n * 40);
                     p[1] = std::uint8_t(y * 13);
-                    p[2] = std::uint8_t(n * 40);
+                    p[2] = std::uint8_t(x * 7 + n);
                     p[3] = std::uint8_t(x + y);
                 }
             }
-            ASSERT_EQ(writer.encodeFrame(n * 100, 100), 0);
+            ASSERT_EQ(writer.encodeFrame(SectionFrame{section.data(), width, height, 4}, n * 100, 100), 0);
         }
         ASSERT_EQ(writer.completeFrames(), 0);
         writer.finishVideoTrack();
@@ -129,6 +134,80 @@ TEST_F(MovieWriterTest, StoresPixelsExactlyWithALosslessCodec) {
                 }
             }
         }
+    }
+}
+
+// The encoder is handed what libswscale makes of the section's picture laid out top row
+// first as BGRA (BGR0 without alpha) with zero bytes after each row, read here from
+// encoders that store their pictures as given: even and odd widths, with and without alpha.
+TEST_F(MovieWriterTest, HandsTheEncoderTheScalersPictureAtEveryWidth) {
+    struct Row {
+        const char* encoder;
+        AVPixelFormat format;
+        int width;
+        int height;
+        int bytesPerPixel;
+    };
+    for (const Row& row : {Row{"yuv4", AV_PIX_FMT_YUV420P, 48, 16, 4}, Row{"yuv4", AV_PIX_FMT_YUV420P, 47, 15, 3},
+                           Row{"yuv4", AV_PIX_FMT_YUV420P, 638, 6, 3}, Row{"yuv4", AV_PIX_FMT_YUV420P, 1919, 3, 4},
+                           Row{"v308", AV_PIX_FMT_YUV444P, 46, 9, 3}, Row{"v410", AV_PIX_FMT_YUV444P10LE, 64, 5, 4}}) {
+        SCOPED_TRACE(std::string(row.encoder) + " " + std::to_string(row.width) + "x" + std::to_string(row.height) +
+                     " " + std::to_string(row.bytesPerPixel));
+        const int width = row.width;
+        const int height = row.height;
+        std::vector<std::uint8_t> section(std::size_t(width) * height * row.bytesPerPixel + sectionFrameReadSlack);
+        std::uint32_t noise = 12345;
+        for (auto& byte : section) {
+            noise = noise * 1664525u + 1013904223u;
+            byte = std::uint8_t(noise >> 24);
+        }
+        auto writer = create();
+        writer->setTimeScale(2500);
+        ASSERT_EQ(writer->newVideoTrack(width, height, 2500), 0);
+        CompressionOptions options;
+        options.depth = row.bytesPerPixel * 8;
+        ASSERT_EQ(writer->createCompressionSession(row.encoder, options,
+                                                   [&](const EncodedFrame& frame) { writer->addEncodedFrame(frame); }),
+                  0);
+        ASSERT_EQ(writer->encodeFrame(SectionFrame{section.data(), width, height, row.bytesPerPixel}, 0, 100), 0);
+        ASSERT_EQ(writer->completeFrames(), 0);
+        writer->finishVideoTrack();
+        ASSERT_EQ(writer->writeMovieResource(), 0);
+
+        AVFrame* bgra = av_frame_alloc();
+        bgra->format = row.bytesPerPixel == 4 ? AV_PIX_FMT_BGRA : AV_PIX_FMT_BGR0;
+        bgra->width = width;
+        bgra->height = height;
+        ASSERT_EQ(av_frame_get_buffer(bgra, 0), 0);
+        for (int y = 0; y < height; ++y) {
+            std::uint8_t* to = bgra->data[0] + y * bgra->linesize[0];
+            std::fill_n(to, bgra->linesize[0], 0);
+            const std::uint8_t* from = &section[std::size_t(height - 1 - y) * width * row.bytesPerPixel];
+            for (int x = 0; x < width; ++x, from += row.bytesPerPixel, to += 4) {
+                to[0] = from[2];
+                to[1] = from[1];
+                to[2] = from[0];
+                to[3] = row.bytesPerPixel == 4 ? from[3] : 0;
+            }
+        }
+        AVFrame* expected = av_frame_alloc();
+        expected->format = row.format;
+        expected->width = width;
+        expected->height = height;
+        ASSERT_EQ(av_frame_get_buffer(expected, 0), 0);
+        SwsContext* scale = sws_getContext(width, height, AVPixelFormat(bgra->format), width, height, row.format,
+                                           SWS_BICUBIC, nullptr, nullptr, nullptr);
+        sws_scale(scale, bgra->data, bgra->linesize, 0, height, expected->data, expected->linesize);
+        std::vector<std::uint8_t> planes(std::size_t(av_image_get_buffer_size(row.format, width, height, 1)));
+        av_image_copy_to_buffer(planes.data(), int(planes.size()), expected->data, expected->linesize, row.format,
+                                width, height, 1);
+        sws_freeContext(scale);
+        av_frame_free(&expected);
+        av_frame_free(&bgra);
+
+        const auto decoded = decodeNative(path);
+        ASSERT_EQ(decoded.size(), 1u);
+        EXPECT_TRUE(decoded[0] == planes);
     }
 }
 
@@ -213,6 +292,32 @@ TEST_F(MovieWriterTest, LeavesNoStagingFileBehindWhetherItFinishesOrNot) {
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(directory), {}), 1);
 }
 
+// Until the movie resource is written the path holds the empty file made at the start and
+// nothing else is in the folder; then the whole movie replaces it in one step, keeping the
+// file's permissions, and through a link the file the link names.
+TEST_F(MovieWriterTest, TheMovieTakesThePathWholeOnlyAtTheEnd) {
+    namespace fs = std::filesystem;
+    const fs::path target = directory / "target.mov";
+    std::ofstream(target) << "old";
+    fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    fs::create_symlink(target, directory / "link.mov");
+    for (const fs::path& output : {fs::path(path), directory / "link.mov"}) {
+        int result = 0;
+        auto writer = createMovieFile(output.string(), result);
+        ASSERT_EQ(result, 0);
+        writeVideo(*writer, "mjpeg", 3);
+        EXPECT_EQ(fs::file_size(output), 0u) << output;
+        EXPECT_EQ(std::distance(fs::directory_iterator(directory), {}), 3);
+        ASSERT_EQ(writer->writeMovieResource(), 0);
+        EXPECT_EQ(probeMovie(output.string()).tracks.at(0).pts.size(), 3u);
+        writer.reset();
+        EXPECT_EQ(std::distance(fs::directory_iterator(directory), {}), 3);
+    }
+    EXPECT_TRUE(fs::is_symlink(directory / "link.mov"));
+    EXPECT_EQ(fs::status(target).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+}
+
 TEST_F(MovieWriterTest, ReportsWhatItCannotDo) {
     int result = 0;
     EXPECT_EQ(createMovieFile((directory / "missing" / "movie.mov").string(), result), nullptr);
@@ -225,6 +330,13 @@ TEST_F(MovieWriterTest, ReportsWhatItCannotDo) {
     EXPECT_EQ(writer->createCompressionSession("pcm_s16le", {}, [](const EncodedFrame&) {}), AVERROR_ENCODER_NOT_FOUND);
     // A palette the converter cannot write; under the sanitizers this also proves nothing leaks.
     EXPECT_EQ(writer->createCompressionSession("smc", {}, [](const EncodedFrame&) {}), AVERROR(ENOSYS));
+
+    // A frame that is not the session's size or layout is refused, not read.
+    ASSERT_EQ(writer->createCompressionSession("mjpeg", {}, [](const EncodedFrame&) {}), 0);
+    const std::vector<std::uint8_t> section(32 * 16 * 4 + sectionFrameReadSlack);
+    EXPECT_EQ(writer->encodeFrame(SectionFrame{section.data(), 16, 16, 4}, 0, 100), AVERROR(EINVAL));
+    EXPECT_EQ(writer->encodeFrame(SectionFrame{section.data(), 32, 16, 3}, 0, 100), AVERROR(EINVAL));
+    EXPECT_EQ(writer->encodeFrame(SectionFrame{nullptr, 32, 16, 4}, 0, 100), AVERROR(EINVAL));
 }
 
 TEST_F(MovieWriterTest, HandsOnWhatTheOutputRaisesAndStillCleansUp) {
@@ -234,9 +346,10 @@ TEST_F(MovieWriterTest, HandsOnWhatTheOutputRaisesAndStillCleansUp) {
     ASSERT_EQ(
         writer->createCompressionSession("mjpeg", {}, [](const EncodedFrame&) { throw std::runtime_error("full"); }),
         0);
+    const std::vector<std::uint8_t> section(16 * 16 * 4 + sectionFrameReadSlack);
     EXPECT_THROW(
         {
-            writer->encodeFrame(0, 100);
+            writer->encodeFrame(SectionFrame{section.data(), 16, 16, 4}, 0, 100);
             writer->completeFrames();
         },
         std::runtime_error);

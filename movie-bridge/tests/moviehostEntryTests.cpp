@@ -127,15 +127,20 @@ TEST_F(MoviehostEntryTest, EngineStartUpFailuresCarryTheirResultCode) {
     EXPECT_THAT(platform.calls, ElementsAre("initialize", "enterMovies", "sleep 2000", "exitMovies", "terminate"));
 }
 
+// A mistyped mode owns no job file: neither its own failure nor an earlier one writes there.
 TEST_F(MoviehostEntryTest, TheModeIsJudgedOnlyOnceTheChannelIsOpen) {
-    for (const char* mode : {"R", "read", ""}) {
+    for (const char* mode : {"R", "read", "x", "", "ww", "Q"}) {
         platform.calls.clear();
         EXPECT_EQ(runMode(mode), exitCodes::unknownMode) << mode;
         EXPECT_THAT(platform.calls,
                     IsSupersetOf({"openPipe \\\\.\\pipe\\pipe", "openRequestEvent req", "openReplyEvent rep"}));
+        EXPECT_EQ(jobFileText(), "user data") << mode;
     }
     platform.failing.insert("openPipe");
-    EXPECT_EQ(runMode("R"), exitCodes::pipeOpenFailed);
+    for (const char* mode : {"R", "read", "x", ""}) {
+        EXPECT_EQ(runMode(mode), exitCodes::pipeOpenFailed) << mode;
+        EXPECT_EQ(jobFileText(), "user data") << mode;
+    }
 }
 
 TEST_F(MoviehostEntryTest, FailureTextGoesToTheJobFileExceptInReadMode) {

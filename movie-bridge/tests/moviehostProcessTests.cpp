@@ -10,8 +10,10 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <semaphore.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -124,7 +126,8 @@ TEST_F(MoviehostProcessTest, AnUnknownModeIsJudgedAfterTheChannelOpened) {
     BridgeJob job("read", jobFile.string(), options());
     EXPECT_EQ(job.waitForExit(), exitCodes::unknownMode);
     EXPECT_EQ(job.standardError(), "exception: 'unknown mode'");
-    EXPECT_EQ(jobFileText(), "unknown mode\n");
+    // A mistyped mode owns no job file: whatever it names stays as it was.
+    EXPECT_EQ(jobFileText(), "user data");
 }
 
 TEST_F(MoviehostProcessTest, AFailedQueryWritesTheJobFileAndLingersBeforeExiting) {
@@ -183,9 +186,10 @@ TEST_F(MoviehostProcessTest, AHostKilledMidJobLeavesNoBridgeBehind) {
     EXPECT_EQ(static_cast<signed char>(WEXITSTATUS(status)), exitCodes::waitFailed);
     EXPECT_EQ(jobFileText(), "197, failed to wait for event : 32 Broken pipe\n\n");
 
-    // A killed host cannot remove its events; remove them for it.
+    // The names went with the first reply, so the killed host left none behind.
     std::istringstream eventNames(names);
     for (std::string name; eventNames >> name;) {
+        EXPECT_FALSE(semaphoreExists(name)) << name;
         sem_unlink(("/" + name).c_str());
     }
     prctl(PR_SET_CHILD_SUBREAPER, 0);
@@ -200,6 +204,10 @@ TEST_F(MoviehostProcessTest, TheHostRemovesItsNamedObjectsAfterSuccessAndFailure
         reply = job.channel().replyEventName();
         EXPECT_TRUE(semaphoreExists(request));
         job.receive<CodecListReply::size>();
+        // Both sides hold the events now; their names are already gone.
+        EXPECT_FALSE(semaphoreExists(request));
+        EXPECT_FALSE(semaphoreExists(reply));
+        EXPECT_TRUE(job.channel().eventNamesRemoved());
         job.sendControlWord(endMarker);
         EXPECT_EQ(job.waitForExit(), 0);
     }
@@ -213,4 +221,40 @@ TEST_F(MoviehostProcessTest, TheHostRemovesItsNamedObjectsAfterSuccessAndFailure
         job.receive<CodecListReply::size>();
     }
     EXPECT_FALSE(semaphoreExists(request));
+}
+
+// A name that exists (left by a killed host, or another host's) is never taken over or
+// removed: the channel moves on to a fresh one. Names stay short enough for the pipe.
+TEST_F(MoviehostProcessTest, TakenNamesAreSkippedAndLeftToTheirOwners) {
+    const std::string fresh = HostChannel::uniqueChannelName();
+    EXPECT_LE(fresh.size(), 40u);
+    EXPECT_NE(fresh, HostChannel::uniqueChannelName());
+
+    HostChannel pipeTaken; // its pipe name is taken while it lives
+    const std::string requestTaken = HostChannel::uniqueChannelName();
+    const std::string replyTaken = HostChannel::uniqueChannelName();
+    sem_t* stale[] = {sem_open(("/" + requestTaken + "-req").c_str(), O_CREAT | O_EXCL, 0600, 0),
+                      sem_open(("/" + replyTaken + "-rep").c_str(), O_CREAT | O_EXCL, 0600, 0)};
+    ASSERT_NE(stale[0], SEM_FAILED);
+    ASSERT_NE(stale[1], SEM_FAILED);
+    std::vector<std::string> offered{pipeTaken.pipeName(), requestTaken, replyTaken, fresh};
+    std::size_t next = 0;
+    {
+        HostChannel channel([&] { return offered.at(next++); });
+        EXPECT_EQ(channel.pipeName(), fresh);
+        EXPECT_EQ(next, 4u);
+        EXPECT_TRUE(semaphoreExists(fresh + "-req"));
+        EXPECT_FALSE(semaphoreExists(requestTaken + "-rep"));
+        EXPECT_FALSE(semaphoreExists(replyTaken + "-req"));
+    }
+    EXPECT_FALSE(semaphoreExists(fresh + "-req"));
+    EXPECT_TRUE(semaphoreExists(requestTaken + "-req"));
+    EXPECT_TRUE(semaphoreExists(replyTaken + "-rep"));
+    for (sem_t* event : stale) {
+        sem_close(event);
+    }
+    sem_unlink(("/" + requestTaken + "-req").c_str());
+    sem_unlink(("/" + replyTaken + "-rep").c_str());
+
+    EXPECT_THROW(HostChannel([&] { return pipeTaken.pipeName(); }), BridgeError);
 }

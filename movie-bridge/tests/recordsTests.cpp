@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <vector>
 
 using namespace bridge;
@@ -13,7 +14,74 @@ template <std::size_t N> std::vector<std::uint8_t> bytesOf(const std::array<std:
     return {record.begin(), record.end()};
 }
 
+// One 32-bit field of one record: where it lies, and how a record holding value in that
+// field (every other field zero) is encoded and read back.
+struct FieldRow {
+    const char* name;
+    std::size_t offset;
+    std::function<std::vector<std::uint8_t>(std::uint32_t)> encodeWith;
+    std::function<std::uint32_t(const std::vector<std::uint8_t>&)> decodeField;
+};
+
+template <typename Record, typename Field, typename Decode>
+FieldRow fieldRow(const char* name, std::size_t offset, Field Record::*field, Decode decode) {
+    return {name, offset,
+            [field](std::uint32_t value) {
+                Record record{};
+                record.*field = static_cast<Field>(value);
+                return bytesOf(encode(record));
+            },
+            [decode, field](const std::vector<std::uint8_t>& bytes) {
+                std::array<std::uint8_t, Record::size> record{};
+                std::copy(bytes.begin(), bytes.end(), record.begin());
+                return static_cast<std::uint32_t>(decode(record).*field);
+            }};
+}
+
 } // namespace
+
+// Every 32-bit field of every record at the edges of its width: the value lands at its
+// offset, little-endian, touches no other byte, and reads back whole.
+TEST(Records, EveryFieldCarriesItsEdgeValuesWhole) {
+    const std::vector<FieldRow> rows{
+        fieldRow("ReadReply.width", 0, &ReadReply::width, decodeReadReply),
+        fieldRow("ReadReply.height", 4, &ReadReply::height, decodeReadReply),
+        fieldRow("ReadReply.frameCount", 8, &ReadReply::frameCount, decodeReadReply),
+        fieldRow("ReadReply.frameRate", 12, &ReadReply::frameRate, decodeReadReply),
+        fieldRow("ReadReply.sectionHandle", 16, &ReadReply::sectionHandle, decodeReadReply),
+        fieldRow("ReadReply.sectionSize", 20, &ReadReply::sectionSize, decodeReadReply),
+        fieldRow("WriteSetup.width", 0, &WriteSetup::width, decodeWriteSetup),
+        fieldRow("WriteSetup.height", 4, &WriteSetup::height, decodeWriteSetup),
+        fieldRow("WriteSetup.reserved", 16, &WriteSetup::reserved, decodeWriteSetup),
+        fieldRow("WriteSetup.bytesPerPixel", 20, &WriteSetup::bytesPerPixel, decodeWriteSetup),
+        fieldRow("WriteSetup.quality", 24, &WriteSetup::quality, decodeWriteSetup),
+        fieldRow("WriteReply.sectionHandle", 0, &WriteReply::sectionHandle, decodeWriteReply),
+        fieldRow("WriteReply.sectionSize", 4, &WriteReply::sectionSize, decodeWriteReply),
+        fieldRow("AudioSetup.channelCount", 0, &AudioSetup::channelCount, decodeAudioSetup),
+        fieldRow("AudioSetup.bitsPerSample", 4, &AudioSetup::bitsPerSample, decodeAudioSetup),
+        fieldRow("AudioSetup.sampleRate", 8, &AudioSetup::sampleRate, decodeAudioSetup),
+        fieldRow("AudioSetup.reserved", 12, &AudioSetup::reserved, decodeAudioSetup),
+        fieldRow("CodecListReply.sectionSize", 0, &CodecListReply::sectionSize, decodeCodecListReply),
+        fieldRow("CodecListReply.sectionHandle", 4, &CodecListReply::sectionHandle, decodeCodecListReply),
+    };
+    // 0, -1 and 2^32-1, the 16-bit max, max+1 and 2^16+2, the signed max and 2^31.
+    const std::uint32_t edges[] = {0, 0xFFFFFFFFu, 0xFFFFu, 0x10000u, 0x10002u, 0x7FFFFFFFu, 0x80000000u};
+    for (const FieldRow& row : rows) {
+        const std::vector<std::uint8_t> empty = row.encodeWith(0);
+        for (const std::uint32_t value : edges) {
+            std::vector<std::uint8_t> expected = empty;
+            for (int i = 0; i < 4; ++i) {
+                expected[row.offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
+            }
+            EXPECT_EQ(row.encodeWith(value), expected) << row.name << " " << value;
+            EXPECT_EQ(row.decodeField(expected), value) << row.name << " " << value;
+        }
+    }
+    for (const std::uint32_t value : edges) {
+        const auto word = static_cast<std::int32_t>(value);
+        EXPECT_EQ(decodeControlWord(encodeControlWord(word)), word);
+    }
+}
 
 TEST(Records, ControlWordIsLittleEndianTwosComplement) {
     EXPECT_EQ(bytesOf(encodeControlWord(-1)), (std::vector<std::uint8_t>{0xFF, 0xFF, 0xFF, 0xFF}));

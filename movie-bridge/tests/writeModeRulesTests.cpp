@@ -126,16 +126,62 @@ TEST(WriteSound, StoresEveryDepthAsSamplesOfThatDepth) {
     EXPECT_EQ(sampleFormatFor(32), media::SampleFormat::signedLittleEndian32);
 }
 
+// Each AudioSetup field at the edges of the 32 bits it arrives in: a value beyond what the
+// sound description stores is refused, never cut to its low bits.
 TEST(WriteSound, RefusesDescriptionsNoTrackCanHold) {
-    EXPECT_EQ(soundProblem(2, 16, 48000), "");
-    EXPECT_EQ(soundProblem(1, 8, 65535), "");
-    EXPECT_NE(soundProblem(0, 16, 48000), "");
-    EXPECT_NE(soundProblem(2, 0, 48000), "");
-    EXPECT_EQ(soundProblem(2, 24, 48000), "");
-    EXPECT_EQ(soundProblem(2, 32, 48000), "");
-    EXPECT_NE(soundProblem(2, 12, 48000), "");
-    EXPECT_NE(soundProblem(2, 16, 65536), "");
-    EXPECT_NE(soundProblem(2, 16, 0), "");
+    struct Row {
+        std::uint32_t channels, bits, rate;
+        bool accepted;
+    };
+    const Row rows[] = {
+        {2, 16, 48000, true},
+        {1, 8, 65535, true},
+        {2, 24, 48000, true},
+        {2, 32, 48000, true},
+        {65535, 16, 48000, true},
+        {0, 16, 48000, false},
+        {65536, 16, 48000, false},
+        {0x10002, 16, 48000, false},
+        {0x80000000u, 16, 48000, false},
+        {0xFFFFFFFFu, 16, 48000, false},
+        {2, 0, 48000, false},
+        {2, 12, 48000, false},
+        {2, 0x10010, 48000, false},
+        {2, 0x10008, 48000, false},
+        {2, 65535, 48000, false},
+        {2, 0x80000010u, 48000, false},
+        {2, 0xFFFFFFFFu, 48000, false},
+        {2, 16, 1, true},
+        {2, 16, 0, false},
+        {2, 16, 65536, false},
+        {2, 16, 0x80000000u, false},
+        {2, 16, 0xFFFFFFFFu, false},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(soundProblem(row.channels, row.bits, row.rate).empty(), row.accepted)
+            << row.channels << " " << row.bits << " " << row.rate;
+    }
+    EXPECT_EQ(soundProblem(0x10002, 16, 48000), "65538 channels, not 1 to 65535");
+    EXPECT_EQ(soundProblem(2, 0x10010, 48000), "65552 bits per sample, not 8, 16, 24 or 32");
+}
+
+// WriteSetup's size fields at their edges: only sizes whose section fits 32 bits pass.
+TEST(WriteFrameSize, RefusesEveryEdgeBeyondTheSection) {
+    struct Row {
+        std::int32_t width, height, bytesPerPixel;
+        bool accepted;
+    };
+    const Row rows[] = {
+        {1, 1, 3, true},          {65536, 1, 4, true},      {32768, 32767, 4, true},  {0, 1, 3, false},
+        {1, 0, 3, false},         {-1, 1, 3, false},        {1, -1, 3, false},        {INT32_MAX, 1, 3, false},
+        {1, INT32_MAX, 4, false}, {INT32_MIN, 1, 3, false}, {65536, 65536, 4, false}, {65536, 16384, 4, false},
+        {1, 1, 0, false},         {1, 1, -1, false},        {1, 1, 65539, false},     {1, 1, INT32_MAX, false},
+        {1, 1, INT32_MIN, false}, {1, 1, 2, false},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(frameSizeProblem(row.width, row.height, row.bytesPerPixel).empty(), row.accepted)
+            << row.width << " x " << row.height << " x " << row.bytesPerPixel;
+    }
 }
 
 } // namespace

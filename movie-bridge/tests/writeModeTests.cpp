@@ -244,7 +244,7 @@ TEST_F(WriteModeTest, AddsSoundTracksWithWholeSampleFramesOnly) {
     queueSetup(setupOf(80, 60, 25, 4, 50, "mjpeg")); // a section of 19200 bytes
     platform.queueControlWord(endMarker);
     platform.queueControlWord(1);
-    queueAudio(0x10002, 0x20010, 48000); // only the low 16 bits count: 2 channels, 16 bits
+    queueAudio(2, 16, 48000);
     platform.queueControlWord(19200);
     platform.queueControlWord(19199);
     platform.queueControlWord(3);
@@ -291,13 +291,37 @@ TEST_F(WriteModeTest, RefusesChunksOutsideTheSectionWithoutReadingThem) {
     }
 }
 
+// Fields too wide for the sound description are refused as sent, not cut to 16 bits.
 TEST_F(WriteModeTest, RefusesSoundTheMovieCannotDescribe) {
-    queueSetup(setupOf(2, 2, 25, 3, 50, "mjpeg"));
-    platform.queueControlWord(endMarker);
-    platform.queueControlWord(1);
-    queueAudio(2, 16, 96000);
-    EXPECT_EQ(run(), "failed to create media: sample rate 96000 Hz, not 1 to 65535");
-    EXPECT_EQ(exitCode, exitCodes::mediaCreateFailed);
+    const std::pair<AudioSetup, std::string> rows[] = {
+        {{2, 16, 96000, 0}, "sample rate 96000 Hz, not 1 to 65535"},
+        {{0x10002, 16, 48000, 0}, "65538 channels, not 1 to 65535"},
+        {{2, 0x10010, 48000, 0}, "65552 bits per sample, not 8, 16, 24 or 32"},
+        {{0x10002, 0x10010, 48000, 0}, "65538 channels, not 1 to 65535"},
+    };
+    for (const auto& [audio, problem] : rows) {
+        RecordingPlatform script;
+        std::int32_t code = 0;
+        Channel scriptChannel{script, code};
+        FakeEngine recording;
+        const auto setup = encode(setupOf(2, 2, 25, 3, 50, "mjpeg"));
+        script.queueRequest({setup.begin(), setup.end()});
+        script.queueControlWord(endMarker);
+        script.queueControlWord(1);
+        const auto audioBytes = encode(audio);
+        script.queueRequest({audioBytes.begin(), audioBytes.end()});
+        SharedView scriptView;
+        try {
+            serveWriteJob(code, jobFile, scriptChannel, scriptView, recording, nullptr);
+            FAIL() << problem;
+        } catch (const BridgeFailure& failure) {
+            EXPECT_EQ(std::string(failure.what()), "failed to create media: " + problem);
+        }
+        EXPECT_EQ(code, exitCodes::mediaCreateFailed);
+        EXPECT_EQ(std::count_if(recording.calls.begin(), recording.calls.end(),
+                                [](const std::string& c) { return c.rfind("newSoundTrack", 0) == 0; }),
+                  0);
+    }
 }
 
 TEST_F(WriteModeTest, AMovieResourceThatCannotBeWrittenIsNotReportedAsSuccess) {

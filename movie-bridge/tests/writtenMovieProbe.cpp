@@ -5,12 +5,14 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <stdexcept>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
+#include <libavutil/imgutils.h>
 #include <libswscale/swscale.h>
 }
 
@@ -87,7 +89,11 @@ std::optional<double> gamaAtom(const std::string& path) {
     return media::readBig32(reinterpret_cast<const std::uint8_t*>(bytes.data()) + at + 4) / 65536.0;
 }
 
-std::vector<std::vector<std::uint8_t>> decodeRgba(const std::string& path) {
+namespace {
+
+// Every frame of the first video track, each handed to take in the decoder's format.
+std::vector<std::vector<std::uint8_t>>
+decodeEach(const std::string& path, const std::function<std::vector<std::uint8_t>(const AVFrame&)>& take) {
     Input input(path);
     const int index = av_find_best_stream(input.context, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
     if (index < 0) {
@@ -102,14 +108,7 @@ std::vector<std::vector<std::uint8_t>> decodeRgba(const std::string& path) {
     std::vector<std::vector<std::uint8_t>> frames;
     const auto receiveAll = [&] {
         while (avcodec_receive_frame(decoder, frame) >= 0) {
-            std::vector<std::uint8_t> rgba(std::size_t(frame->width) * frame->height * 4);
-            SwsContext* scale = sws_getContext(frame->width, frame->height, AVPixelFormat(frame->format), frame->width,
-                                               frame->height, AV_PIX_FMT_RGBA, SWS_POINT, nullptr, nullptr, nullptr);
-            std::uint8_t* planes[] = {rgba.data()};
-            const int strides[] = {frame->width * 4};
-            sws_scale(scale, frame->data, frame->linesize, 0, frame->height, planes, strides);
-            sws_freeContext(scale);
-            frames.push_back(std::move(rgba));
+            frames.push_back(take(*frame));
         }
     };
     while (av_read_frame(input.context, packet) >= 0) {
@@ -125,6 +124,32 @@ std::vector<std::vector<std::uint8_t>> decodeRgba(const std::string& path) {
     av_packet_free(&packet);
     avcodec_free_context(&decoder);
     return frames;
+}
+
+} // namespace
+
+std::vector<std::vector<std::uint8_t>> decodeRgba(const std::string& path) {
+    return decodeEach(path, [](const AVFrame& frame) {
+        std::vector<std::uint8_t> rgba(std::size_t(frame.width) * frame.height * 4);
+        SwsContext* scale = sws_getContext(frame.width, frame.height, AVPixelFormat(frame.format), frame.width,
+                                           frame.height, AV_PIX_FMT_RGBA, SWS_POINT, nullptr, nullptr, nullptr);
+        std::uint8_t* planes[] = {rgba.data()};
+        const int strides[] = {frame.width * 4};
+        sws_scale(scale, frame.data, frame.linesize, 0, frame.height, planes, strides);
+        sws_freeContext(scale);
+        return rgba;
+    });
+}
+
+std::vector<std::vector<std::uint8_t>> decodeNative(const std::string& path) {
+    return decodeEach(path, [](const AVFrame& frame) {
+        const auto format = AVPixelFormat(frame.format);
+        std::vector<std::uint8_t> bytes(
+            static_cast<std::size_t>(av_image_get_buffer_size(format, frame.width, frame.height, 1)));
+        av_image_copy_to_buffer(bytes.data(), static_cast<int>(bytes.size()), frame.data, frame.linesize, format,
+                                frame.width, frame.height, 1);
+        return bytes;
+    });
 }
 
 std::vector<std::string> filesContaining(const std::string& directory, const std::string& text) {

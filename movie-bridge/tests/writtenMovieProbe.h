@@ -39,6 +39,8 @@ std::optional<double> gamaAtom(const std::string& path);
 
 // Every frame of the first video track decoded to packed RGBA, top row first.
 std::vector<std::vector<std::uint8_t>> decodeRgba(const std::string& path);
+// The same in the decoder's own pixel format: its planes one after the other, rows unpadded.
+std::vector<std::vector<std::uint8_t>> decodeNative(const std::string& path);
 
 // Files in directory whose names contain text.
 std::vector<std::string> filesContaining(const std::string& directory, const std::string& text);

@@ -15,10 +15,10 @@ cmake --install "$build" --prefix "$work/first" >/dev/null
 mv "$work/first" "$work/moved"
 tree=$work/moved
 
-for file in bin/moviehost bin/moviehost-client bin/syscheck bin/krhost \
-            bin/libKRcpu.krcheck bin/libKRgraphics.krcheck bin/libKRxml.krcheck \
-            bin/libKRswitcher.krtool bin/libKRswitcherUi.krmodule bin/libKRnotes.krtool \
-            bin/libKRlut1D.krtool bin/libKRlut1DUi.krmodule \
+# Every program and plug-in the build declares for installing (build/<preset>/installedBinaries.txt).
+mapfile -t binaries < <(sed 's|^|bin/|' "$build/installedBinaries.txt")
+[[ ${#binaries[@]} -ge 4 ]] || fail "the build's install list is missing or short: ${binaries[*]}"
+for file in "${binaries[@]}" \
             lib/libKRbase.so lib/libKRdatamgt.so lib/libKRpluginAPI.so lib/libKRgfx.so \
             lib/libkrMovieClient.a lib/resources/hotkeys.xml lib/resources/toolui/notes.xml \
             include/Kr/In.h include/KrMovieBridge/movieReadClient.h include/KrMovieBridge/records.h \

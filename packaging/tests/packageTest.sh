@@ -16,11 +16,10 @@ packages=("$work"/*.deb)
 deb=${packages[0]}
 
 dpkg-deb -c "$deb" | awk '{print $6}' | sed 's|^\./||' >"$work/files"
-for file in opt/krsystem/bin/moviehost opt/krsystem/bin/moviehost-client opt/krsystem/bin/syscheck \
-            opt/krsystem/bin/krhost opt/krsystem/bin/libKRcpu.krcheck opt/krsystem/bin/libKRgraphics.krcheck \
-            opt/krsystem/bin/libKRxml.krcheck opt/krsystem/bin/libKRswitcher.krtool \
-            opt/krsystem/bin/libKRswitcherUi.krmodule opt/krsystem/bin/libKRnotes.krtool \
-            opt/krsystem/bin/libKRlut1DUi.krmodule opt/krsystem/lib/libKRbase.so \
+# Every program and plug-in the build declares for installing (build/<preset>/installedBinaries.txt).
+mapfile -t binaries < <(sed 's|^|opt/krsystem/bin/|' "$build/installedBinaries.txt")
+[[ ${#binaries[@]} -ge 4 ]] || fail "the build's install list is missing or short: ${binaries[*]}"
+for file in "${binaries[@]}" opt/krsystem/lib/libKRbase.so \
             opt/krsystem/lib/resources/toolui/switcher.xml opt/krsystem/include/Kr/In.h \
             opt/krsystem/lib/cmake/KrMovieBridge/KrMovieBridgeConfig.cmake opt/krsystem/lib/pkgconfig/krframework.pc; do
     grep -qx "$file" "$work/files" || fail "$file is not in the package"
@@ -31,7 +30,7 @@ fi
 
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
-for library in libc6 libstdc++6 libavformat libavcodec libswscale libavutil libpng16-16 libexpat1 libx11-6 libxrandr2 libglx0 libopengl0; do
+for library in libc6 libstdc++6 libavformat libavcodec libswscale libavutil libpng16-16 libx11-6 libxrandr2 libglx0 libopengl0; do
     [[ ",$depends" == *", $library"* || ",$depends" == *",$library"* ]] || fail "Depends lacks $library"
 done
 [[ "$depends" != *krsystem* && "$depends" != *libKR* ]] || fail "Depends names the package's own libraries"

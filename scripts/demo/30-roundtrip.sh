@@ -2,7 +2,8 @@
 # SPDX-License-Identifier: Apache-2.0
 # Movie writing (moviehost w) and back: a test pattern with a tone is made with the ffmpeg
 # command as PNG frames and a WAV file, written through moviehost with a lossless codec,
-# described with ffprobe, read back through moviehost r, and compared pixel for pixel.
+# described with ffprobe, read back through moviehost r, and compared pixel for pixel; frames
+# 0, 12 and 24 are shown beside their PNG.
 set -euo pipefail
 work=$KR_DEMO_DIR/roundtrip
 mkdir -p "$work/pattern" "$work/back"
@@ -26,7 +27,15 @@ same=0
 for n in $(seq 0 24); do
     original=$(ffmpeg -nostdin -v error -i "$work/pattern/f$(printf %03d $((n + 1))).png" -f rawvideo -pix_fmt rgb24 - | md5sum)
     read_back=$(ffmpeg -nostdin -v error -i "$work/back/frame-$(printf %06d "$n").png" -f rawvideo -pix_fmt rgb24 - | md5sum)
-    [[ $original == "$read_back" ]] && same=$((same + 1))
+    verdict="differs from its PNG"
+    if [[ $original == "$read_back" ]]; then
+        same=$((same + 1))
+        verdict="identical to its PNG"
+    fi
+    if ((n % 12 == 0)); then
+        picture "frame $n" "roundtrip/pattern/f$(printf %03d $((n + 1))).png" "the PNG written as frame $n"
+        picture "frame $n" "roundtrip/back/frame-$(printf %06d "$n").png" "frame $n read back: $verdict"
+    fi
 done
 echo "frames identical to their PNG: $same of 25"
 echo

@@ -8,6 +8,7 @@ here=$(cd "$(dirname "$0")/../.." && pwd)
 cd "$KR_DEMO_DIR"
 echo "krhost examples/krhost-basics.kr:"
 "$KR_BIN_DIR/krhost" "$here/examples/krhost-basics.kr"
+picture "pixels out" basics-red.png "node Red, written by the png command"
 echo
 echo "a script connecting to a node that does not exist:"
 printf 'create Constant A\nconnect A Output Nobody Input\n' >mistake.kr

@@ -9,6 +9,8 @@ cd "$KR_DEMO_DIR"
 echo "krhost examples/notes.kr:"
 "$KR_BIN_DIR/krhost" "$here/examples/notes.kr" | tee notes.log
 echo
+picture "the Notes node passes its input through" notes-plate.png "notes-plate.png, the plate"
+picture "the Notes node passes its input through" notes-output.png "notes-output.png, the Notes node's output"
 if cmp -s notes-plate.png notes-output.png; then
     echo "notes-output.png (the Notes node's output) and notes-plate.png (its input) are identical"
 else

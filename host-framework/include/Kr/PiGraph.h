@@ -9,6 +9,7 @@
 
 #include <map>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace Kr {
@@ -45,7 +46,9 @@ public:
 
     // Saving writes the whole document; loading replaces it and clears the undo history. A
     // document that cannot be read or names an unknown tool or node is refused with an error
-    // naming the file, and the current document stays as it was.
+    // naming the file, and the current document stays as it was. Only regular files of at
+    // most 64 MiB are opened, and elements nested more than 256 deep are refused
+    // (PiXml::maxFileSize, PiXml::maxDepth). Loading takes time in proportion to the size.
     void save(const std::string& path) const;
     void load(const std::string& path);
     std::string saveToText() const;
@@ -64,6 +67,7 @@ public:
 private:
     friend class PiInput;
     friend class PiMultivaluedInput;
+    class DocumentReader; // piGraphLoad.cpp
 
     RCShdPtr<PiNode> buildNode(const std::string& toolName, const std::string& nodeName);
     void insertNode(const RCShdPtr<PiNode>& node, std::size_t position);
@@ -72,6 +76,10 @@ private:
     // Whether node lies in group, directly or in a group inside it.
     static bool liesIn(const PiNode& node, const PiNode& group);
     bool dependsOn(const PiNode& node, const PiNode& upstream) const;
+    // A node on a cycle of connections, null when there is none; one pass over the document.
+    const PiNode* findNodeOnCycle() const;
+    // Replaces the nodes by those of loaded, which is left empty, and clears the history.
+    void adoptNodes(PiGraph& loaded);
     void buildProcNodes(PiNode& node);
     void dropProcNodes(PiNode& node);
     void collectProcNodes(PiNode& node, std::vector<PxStrongHndl<const PxNode>>& stale);
@@ -79,7 +87,8 @@ private:
     // A connection change with its events and processing invalidation; the public
     // operations of the sockets record it on the command stack.
     void setSource(PiInput& input, const RCShdPtr<const PiOutput>& output);
-    // Refuses outputs of another document or socket type, and connections making a cycle.
+    // Refuses outputs of another document or socket type, and connections making a cycle
+    // (unless the check is deferred).
     void checkConnection(const PiInput& input, const PiOutput& output) const;
 
     struct ProcNodes {
@@ -90,6 +99,10 @@ private:
 
     PiCommandStack _commandStack;
     std::vector<RCShdPtr<PiNode>> _nodes;
+    // The same nodes by name, so that finding one does not walk the document.
+    std::unordered_map<std::string, PiNode*> _nodesByName;
+    // Set while a document is read, which looks for cycles once, at the end.
+    bool _cycleCheckDeferred = false;
     std::map<const PiNode*, ProcNodes> _procNodes;
 };
 

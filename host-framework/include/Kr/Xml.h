@@ -28,9 +28,11 @@
 //                         reported, so an element does not collect the blanks between its
 //                         children
 //   notifyCharacterData   a CDATA section, whole
-// Comments and processing instructions are skipped. keepParsing() is asked after each
-// piece of markup; answering false ends the parse quietly. Malformed input raises XmlEx::ExSyntaxError naming
-// the file and the XML line; an exception raised by a notification leaves parse() as it is.
+// Comments and processing instructions are skipped. A protocol that answers true to
+// keepsBlankText() hears white space alone too, for readers whose element texts are data.
+// keepParsing() is asked after each piece of markup; answering false ends the parse quietly.
+// Malformed input raises XmlEx::ExSyntaxError naming the file and the XML line; an exception
+// raised by a notification leaves parse() as it is.
 
 #include <Kr/Ex.h>
 #include <Kr/KrExport.h>
@@ -66,20 +68,33 @@ public:
     virtual ~XmlParserProtocol() noexcept(false);
     // Asked after each piece of markup; the framework's answer is always true.
     virtual bool keepParsing();
+    // Asked once, before the parse; the framework's answer is false (indentation is dropped).
+    virtual bool keepsBlankText() const;
 
     // The file being parsed, as the parser's reader names it; empty before a parse.
     const std::string& getFileName() const { return _fileName; }
+    // The line on which the tag being reported began (notifyStartTag, its attributes and end).
+    std::int64_t getTagLine() const { return _tagLine; }
 
 private:
     friend class XmlParser;
+    friend class XmlParserCore;
     std::string _fileName;
+    std::int64_t _tagLine = 0;
 };
 
 class KR_EXPORT XmlParser {
 public:
     // Reads the whole file from the reader and reports it to the protocol.
     static void parse(XmlParserProtocol& protocol, OsFileReader& reader);
+    // The same for text in memory; sourceName stands for the file in errors.
+    static void parseText(XmlParserProtocol& protocol, std::string_view text, const std::string& sourceName);
 };
+
+namespace XmlCharacters {
+// True for the code points XML 1.0 lets a document hold (its Char production).
+KR_EXPORT bool isXmlChar(std::uint32_t codePoint);
+} // namespace XmlCharacters
 
 class KR_EXPORT XmlDocumentType {
 public:

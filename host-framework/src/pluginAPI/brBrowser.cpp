@@ -12,7 +12,6 @@
 #include <iostream>
 #include <map>
 #include <set>
-#include <sstream>
 
 namespace Kr {
 
@@ -59,16 +58,16 @@ std::map<std::string, Layout> readPresets() {
     std::error_code error;
     if (!fs::exists(file, error))
         return presets;
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (!in || in.bad()) {
-        reportOnce("browser presets \"" + file.string() + "\" cannot be read; the browsers start with their defaults");
+    std::string text;
+    try {
+        text = PiXml::readFile(file.string(), "cannot read browser presets");
+    } catch (const ExPiError& failure) {
+        reportOnce(failure.getText() + "; the browsers start with their defaults");
         return presets;
     }
     std::unique_ptr<PiXml::Element> root;
     try {
-        root = PiXml::parse(text.str(), file.string());
+        root = PiXml::parse(text, file.string());
     } catch (const ExPiError& failure) {
         setAside(file, failure.getText());
         return presets;

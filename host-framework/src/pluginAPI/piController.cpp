@@ -6,8 +6,7 @@
 #include <Kr/PiNode.h>
 #include <Kr/PiUserInterfaceServices.h>
 
-#include <fstream>
-#include <sstream>
+#include "piXmlTree.h"
 
 namespace Kr {
 
@@ -102,13 +101,7 @@ void PiSchematicInterface::cacheNodeXmlDescription() {
 }
 
 std::string PiSchematicInterface::readXmlFile(const std::string& fileName) {
-    const std::string path = InPaths::expand(fileName);
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throwPiError("cannot read description file \"" + path + "\": it does not exist or is not readable");
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return PiXml::readFile(InPaths::expand(fileName), "cannot read description file");
 }
 
 PiOutcomeInterface::~PiOutcomeInterface() = default;

@@ -9,6 +9,7 @@
 #include "piXmlTree.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 namespace Kr {
 
@@ -157,12 +158,15 @@ RCShdPtr<PiNode> PiGraph::buildNode(const std::string& toolName, const std::stri
 void PiGraph::insertNode(const RCShdPtr<PiNode>& node, std::size_t position) {
     node->_graph = this;
     _nodes.insert(_nodes.begin() + std::min(position, _nodes.size()), node);
+    _nodesByName[node->getName()] = node.get();
 }
 
 void PiGraph::eraseNode(const RCShdPtr<PiNode>& node) {
     dropProcNodes(*node);
     _procNodes.erase(node.get());
     std::erase(_nodes, node);
+    if (auto it = _nodesByName.find(node->getName()); it != _nodesByName.end() && it->second == node.get())
+        _nodesByName.erase(it);
     node->_graph = nullptr;
 }
 
@@ -313,30 +317,92 @@ void PiGraph::removeNode(const RCShdPtr<PiNode>& node) {
 }
 
 RCShdPtr<PiNode> PiGraph::findNode(const std::string& name) const {
-    for (const auto& node : _nodes)
-        if (node->getName() == name)
-            return node;
-    return {};
+    auto it = _nodesByName.find(name);
+    return it == _nodesByName.end() ? RCShdPtr<PiNode>() : RCShdPtr<PiNode>(it->second);
 }
 
-bool PiGraph::dependsOn(const PiNode& node, const PiNode& upstream) const {
-    if (&node == &upstream)
-        return true;
-    auto sourceDepends = [&](const PiInput& input) {
-        auto source = input.getSource();
-        auto sourceNode = source ? source->getNode() : RCShdPtr<PiNode>();
-        return sourceNode && dependsOn(*sourceNode, upstream);
+namespace {
+
+// Calls visit with the node feeding each connected input and entry of node.
+template <class Visit> void forEachSourceNode(const PiNode& node, const Visit& visit) {
+    auto visitSource = [&](const PiInput& input) {
+        if (auto source = input.getSource())
+            if (auto sourceNode = source->getNode())
+                visit(*sourceNode);
     };
-    for (const auto& input : node._inputs) {
+    for (int i = 0; i < node.getNbInputs(); ++i) {
+        const auto& input = node.getInputAt(i);
         if (auto* multi = dynamic_cast<const PiMultivaluedInput*>(input.get())) {
-            for (const auto& entry : multi->_entries)
-                if (sourceDepends(*entry))
-                    return true;
-        } else if (sourceDepends(*input)) {
-            return true;
+            for (int e = 0; e < multi->getNbEntries(); ++e)
+                visitSource(*multi->getEntry(e));
+        } else {
+            visitSource(*input);
         }
     }
+}
+
+} // namespace
+
+bool PiGraph::dependsOn(const PiNode& node, const PiNode& upstream) const {
+    // Walked with a stack of its own, each node once: chains may be long and diamonds many.
+    std::vector<const PiNode*> pending{&node};
+    std::unordered_set<const PiNode*> seen{&node};
+    while (!pending.empty()) {
+        const PiNode* current = pending.back();
+        pending.pop_back();
+        if (current == &upstream)
+            return true;
+        forEachSourceNode(*current, [&](const PiNode& source) {
+            if (seen.insert(&source).second)
+                pending.push_back(&source);
+        });
+    }
     return false;
+}
+
+const PiNode* PiGraph::findNodeOnCycle() const {
+    // Nodes are taken off, sources first (Kahn); those that never come free lie on a cycle or
+    // downstream of one.
+    std::unordered_map<const PiNode*, std::size_t> unresolved;
+    std::unordered_map<const PiNode*, std::vector<const PiNode*>> downstream;
+    for (const auto& node : _nodes) {
+        unresolved[node.get()];
+        forEachSourceNode(*node, [&](const PiNode& source) {
+            ++unresolved[node.get()];
+            downstream[&source].push_back(node.get());
+        });
+    }
+    std::vector<const PiNode*> free;
+    for (const auto& [node, count] : unresolved)
+        if (count == 0)
+            free.push_back(node);
+    std::size_t taken = 0;
+    while (!free.empty()) {
+        const PiNode* node = free.back();
+        free.pop_back();
+        ++taken;
+        for (const PiNode* next : downstream[node])
+            if (--unresolved[next] == 0)
+                free.push_back(next);
+    }
+    if (taken == _nodes.size())
+        return nullptr;
+    // Every node left waits on a source that is left too: following such sources from the
+    // first one in document order comes round to a node on a cycle.
+    const PiNode* node = nullptr;
+    for (const auto& candidate : _nodes)
+        if (!node && unresolved[candidate.get()] != 0)
+            node = candidate.get();
+    std::unordered_set<const PiNode*> visited;
+    while (visited.insert(node).second) {
+        const PiNode* next = nullptr;
+        forEachSourceNode(*node, [&](const PiNode& source) {
+            if (!next && unresolved[&source] != 0)
+                next = &source;
+        });
+        node = next;
+    }
+    return node;
 }
 
 void PiGraph::checkConnection(const PiInput& input, const PiOutput& output) const {
@@ -349,7 +415,7 @@ void PiGraph::checkConnection(const PiInput& input, const PiOutput& output) cons
     if (output.getSocketType() != input.getSocketType())
         throwPiError(what + "socket types differ (" + std::to_string(output.getSocketType()) + " and " +
                      std::to_string(input.getSocketType()) + ")");
-    if (dependsOn(*outputNode, *inputNode))
+    if (!_cycleCheckDeferred && dependsOn(*outputNode, *inputNode))
         throwPiError(what + "the connection would make a cycle");
 }
 

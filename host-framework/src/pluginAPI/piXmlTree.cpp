@@ -2,66 +2,140 @@
 #include "piXmlTree.h"
 
 #include <Kr/PiErrors.h>
+#include <Kr/Utf8.h>
+#include <Kr/Xml.h>
 
-#include <expat.h>
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace Kr::PiXml {
 
 namespace {
-struct Builder {
-    XML_Parser parser;
-    std::unique_ptr<Element> root;
-    std::vector<Element*> open;
+
+// Builds the tree as the parser reports it, with the open elements on a stack of its own.
+class TreeBuilder : public XmlParserProtocol {
+public:
+    explicit TreeBuilder(const std::string& sourceName) : _sourceName(sourceName) {}
+
+    std::unique_ptr<Element> finish() {
+        if (!_open.empty())
+            refuse(_open.back()->line, "<" + _open.back()->name + "> is not closed");
+        return std::move(_root);
+    }
+
+    [[noreturn]] void refuse(std::int64_t line, const std::string& why) const {
+        throwPiError("cannot read \"" + _sourceName + "\": line " + std::to_string(line) + ": " + why);
+    }
+
+private:
+    bool keepsBlankText() const override { return true; }
+
+    void notifyStartTag(const std::string& name) override {
+        if (_open.size() >= maxDepth)
+            refuse(getTagLine(), "elements are nested more than " + std::to_string(maxDepth) + " deep");
+        auto element = std::make_unique<Element>();
+        element->name = name;
+        element->line = static_cast<int>(getTagLine());
+        Element* raw = element.get();
+        if (_open.empty())
+            _root = std::move(element);
+        else
+            _open.back()->children.push_back(std::move(element));
+        _open.push_back(raw);
+    }
+    void notifyAttribute(const std::string& name, const std::string& value, std::int64_t) override {
+        _open.back()->attributes[name] = value;
+    }
+    void notifyEmptyTagEnd() override { _open.pop_back(); }
+    void notifyEndTag(const std::string& name, std::int64_t line) override {
+        if (_open.back()->name != name)
+            refuse(line, "</" + name + "> does not close <" + _open.back()->name + "> (line " +
+                             std::to_string(_open.back()->line) + ")");
+        _open.pop_back();
+    }
+    void notifyTextData(const std::string& text, std::int64_t) override { _open.back()->text += text; }
+    void notifyCharacterData(const std::string& text, std::int64_t) override { _open.back()->text += text; }
+
+    const std::string& _sourceName;
+    std::unique_ptr<Element> _root;
+    std::vector<Element*> _open;
 };
 
-void XMLCALL onStart(void* data, const XML_Char* name, const XML_Char** attributes) {
-    auto* b = static_cast<Builder*>(data);
-    auto element = std::make_unique<Element>();
-    element->name = name;
-    element->line = static_cast<int>(XML_GetCurrentLineNumber(b->parser));
-    for (int i = 0; attributes[i]; i += 2)
-        element->attributes[attributes[i]] = attributes[i + 1];
-    Element* raw = element.get();
-    if (b->open.empty())
-        b->root = std::move(element);
-    else
-        b->open.back()->children.push_back(std::move(element));
-    b->open.push_back(raw);
-}
-
-void XMLCALL onEnd(void* data, const XML_Char*) {
-    static_cast<Builder*>(data)->open.pop_back();
-}
-
-void XMLCALL onText(void* data, const XML_Char* text, int length) {
-    auto* b = static_cast<Builder*>(data);
-    if (!b->open.empty())
-        b->open.back()->text.append(text, length);
-}
 } // namespace
+
+// Children are detached onto a list of pending elements before they are destroyed, so that
+// destroying a deep tree takes no stack frame per level.
+Element::~Element() {
+    std::vector<std::unique_ptr<Element>> pending = std::move(children);
+    while (!pending.empty()) {
+        std::unique_ptr<Element> last = std::move(pending.back());
+        pending.pop_back();
+        for (auto& child : last->children)
+            pending.push_back(std::move(child));
+        last->children.clear();
+    }
+}
 
 std::string Element::get(const std::string& attribute) const {
     auto it = attributes.find(attribute);
     return it == attributes.end() ? std::string() : it->second;
 }
 
-std::unique_ptr<Element> parse(const std::string& text, const std::string& sourceName) {
-    Builder builder;
-    builder.parser = XML_ParserCreate("UTF-8");
-    if (!builder.parser)
-        throwPiError("cannot read \"" + sourceName + "\": out of memory");
-    XML_SetUserData(builder.parser, &builder);
-    XML_SetElementHandler(builder.parser, onStart, onEnd);
-    XML_SetCharacterDataHandler(builder.parser, onText);
-    if (XML_Parse(builder.parser, text.data(), static_cast<int>(text.size()), 1) == XML_STATUS_ERROR) {
-        const std::string message = "cannot read \"" + sourceName + "\": line " +
-                                    std::to_string(XML_GetCurrentLineNumber(builder.parser)) + ": " +
-                                    XML_ErrorString(XML_GetErrorCode(builder.parser));
-        XML_ParserFree(builder.parser);
-        throwPiError(message);
+std::unique_ptr<Element> parse(std::string_view text, const std::string& sourceName) {
+    TreeBuilder builder(sourceName);
+    try {
+        XmlParser::parseText(builder, text, sourceName);
+    } catch (const XmlEx& error) {
+        builder.refuse(error.getXmlLine(), error.getXmlMessage());
     }
-    XML_ParserFree(builder.parser);
-    return std::move(builder.root);
+    return builder.finish();
+}
+
+std::string readFile(const std::string& path, const std::string& failure) {
+    const auto refuse = [&](const std::string& why) { throwPiError(failure + " \"" + path + "\": " + why); };
+    // Opened without waiting, so that a pipe with no writer is refused instead of blocking here.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        refuse("the file does not exist or is not readable");
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat status {};
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode))
+        refuse("it is not a regular file");
+    const auto tooLarge = [&] {
+        refuse("it is larger than " + std::to_string(maxFileSize >> 20) + " MiB, the most a file may hold");
+    };
+    if (status.st_size > maxFileSize)
+        tooLarge();
+    // One byte more than the file holds, so that one that grows while it is read is noticed.
+    const auto limit = static_cast<std::size_t>(maxFileSize);
+    std::string text(std::min(static_cast<std::size_t>(status.st_size) + 1, limit + 1), '\0');
+    std::size_t done = 0;
+    for (;;) {
+        if (done == text.size()) {
+            if (done > limit)
+                tooLarge();
+            text.resize(std::min(std::max<std::size_t>(text.size() * 2, 4096), limit + 1));
+        }
+        const ssize_t n = ::read(fd, text.data() + done, text.size() - done);
+        if (n == 0)
+            break;
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            refuse("the file cannot be read");
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    if (done > limit)
+        tooLarge();
+    text.resize(done);
+    return text;
 }
 
 std::string escape(const std::string& text) {
@@ -102,40 +176,11 @@ std::string escape(const std::string& text) {
 
 namespace {
 
-// The length of the XML character at the start of text, 0 when there is none: a strict UTF-8
-// decoding (no overlong forms, no surrogates, nothing beyond U+10FFFF) of a character XML 1.0
-// allows.
+// The length of the XML character at the start of text, 0 when there is none.
 std::size_t xmlCharLength(std::string_view text) {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned char lead = byte(0);
-    std::size_t length;
-    char32_t c;
-    if (lead < 0x80) {
-        length = 1;
-        c = lead;
-    } else if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-        c = lead & 0x1F;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        c = lead & 0x0F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        c = lead & 0x07;
-    } else {
-        return 0;
-    }
-    if (text.size() < length)
-        return 0;
-    for (std::size_t i = 1; i < length; ++i) {
-        if ((byte(i) & 0xC0) != 0x80)
-            return 0;
-        c = (c << 6) | (byte(i) & 0x3F);
-    }
-    const bool shortest = (length != 3 || c >= 0x800) && (length != 4 || c >= 0x10000);
-    const bool allowed = c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) ||
-                         (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
-    return shortest && allowed ? length : 0;
+    char32_t c = 0;
+    const std::size_t length = Utf8::decode(text, c);
+    return length != 0 && XmlCharacters::isXmlChar(c) ? length : 0;
 }
 
 int hexDigit(char c) {

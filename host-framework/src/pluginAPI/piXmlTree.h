@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: Apache-2.0
 #pragma once
 
-// A small element tree read with expat, for the framework's own files (editor
-// descriptions, documents, preferences).
+// A small element tree read with the framework's XML parser, for the framework's own files
+// (editor descriptions, documents, hotkeys, preferences).
 
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
@@ -12,7 +13,21 @@
 
 namespace Kr::PiXml {
 
+// Elements nested deeper than this are refused. The framework's files are a few levels deep
+// (a document three, an editor description a handful), and readers of the tree, such as the
+// editor builder, walk it recursively.
+constexpr std::size_t maxDepth = 256;
+// Larger files are refused before they are read: the tree of a file costs several times its
+// size, and 64 MiB holds documents of some 400,000 nodes.
+constexpr std::int64_t maxFileSize = std::int64_t(64) << 20;
+
 struct Element {
+    Element() = default;
+    Element(const Element&) = delete;
+    Element& operator=(const Element&) = delete;
+    // Takes the subtree apart without recursion.
+    ~Element();
+
     std::string name;
     std::map<std::string, std::string> attributes;
     std::vector<std::unique_ptr<Element>> children;
@@ -24,8 +39,13 @@ struct Element {
     bool has(const std::string& attribute) const { return attributes.count(attribute) > 0; }
 };
 
-// Refused with an error naming sourceName, the line and the fault.
-std::unique_ptr<Element> parse(const std::string& text, const std::string& sourceName);
+// Refused with an error naming sourceName, the line and the fault, elements nested deeper
+// than maxDepth included. The text of an element is all its character data, white space too.
+std::unique_ptr<Element> parse(std::string_view text, const std::string& sourceName);
+
+// The bytes of a regular file of at most maxFileSize bytes. Anything else (missing, unreadable,
+// a directory, a device, a pipe, too large) is refused with "<failure> "<path>": <why>".
+std::string readFile(const std::string& path, const std::string& failure);
 
 // Text with the five XML special characters escaped, for attributes and contents.
 std::string escape(const std::string& text);

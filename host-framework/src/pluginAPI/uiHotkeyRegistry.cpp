@@ -7,8 +7,6 @@
 #include "piXmlTree.h"
 
 #include <algorithm>
-#include <fstream>
-#include <sstream>
 
 namespace Kr {
 
@@ -79,12 +77,7 @@ bool UiHotkeyRegistry::pressKey(UiWidget& widget, const std::string& key) {
 }
 
 void UiHotkeyRegistry::loadBindings(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throwPiError("cannot read hotkey bindings \"" + path + "\": the file does not exist or is not readable");
-    std::ostringstream text;
-    text << in.rdbuf();
-    auto root = PiXml::parse(text.str(), path);
+    auto root = PiXml::parse(PiXml::readFile(path, "cannot read hotkey bindings"), path);
     if (root->name != "hotkeys")
         throwPiError("cannot read hotkey bindings \"" + path + "\": the root element must be <hotkeys>");
     for (const auto& hotkey : root->children) {

@@ -4,6 +4,7 @@
 #include "Kr/OsFileReader.h"
 #include "Kr/Xml.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -40,7 +41,10 @@ bool isUtf16Name(const std::string& upper) {
 } // namespace
 
 XmlByteStream::XmlByteStream(OsFileReader& reader, const std::string& fileName)
-    : _reader(reader), _fileName(fileName), _chunk(chunkSize), _data(_chunk.data()) {}
+    : _reader(&reader), _fileName(fileName), _chunk(chunkSize), _data(_chunk.data()) {}
+
+XmlByteStream::XmlByteStream(std::string_view text, const std::string& fileName)
+    : _reader(nullptr), _text(text), _fileName(fileName), _chunk(chunkSize), _data(_chunk.data()) {}
 
 XmlByteStream::~XmlByteStream() = default;
 
@@ -82,7 +86,14 @@ int XmlByteStream::next() {
 }
 
 std::size_t XmlByteStream::readFile(unsigned char* buffer, std::size_t size) {
-    const std::size_t n = _reader.read(buffer, size);
+    std::size_t n;
+    if (_reader) {
+        n = _reader->read(buffer, size);
+    } else {
+        n = std::min(size, _text.size());
+        std::memcpy(buffer, _text.data(), n);
+        _text.remove_prefix(n);
+    }
     _fileBytes += n;
     return n;
 }

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace Kr {
@@ -52,6 +53,8 @@ public:
     static constexpr std::uint64_t expansionFactor = 10;
 
     XmlByteStream(OsFileReader& reader, const std::string& fileName);
+    // Reads text in memory instead of a file; the text must outlive the stream.
+    XmlByteStream(std::string_view text, const std::string& fileName);
     ~XmlByteStream();
 
     int get() {
@@ -133,7 +136,9 @@ private:
     void detectEncoding();
     void startTranscoding(const std::string& encoding);
 
-    OsFileReader& _reader;
+    // The file, or null when the bytes come from _text.
+    OsFileReader* _reader;
+    std::string_view _text;
     std::string _fileName;
     std::vector<unsigned char> _chunk;
     const unsigned char* _data;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 #pragma once
 
+#include "Kr/Xml.h"
+
 #include <cstdint>
 #include <string>
 
@@ -25,12 +27,6 @@ constexpr bool isAsciiNameChar(int c) {
 // The NameStartChar and NameChar productions of XML 1.0 (fifth edition).
 bool isNameStartCode(std::uint32_t codePoint);
 bool isNameCode(std::uint32_t codePoint);
-
-// True for the code points a character reference may name (the Char production of XML 1.0).
-bool isXmlChar(std::uint32_t codePoint);
-
-// Appends the UTF-8 form of a code point that isXmlChar accepted.
-void appendUtf8(std::string& out, std::uint32_t codePoint);
 
 // The character a predefined entity stands for ("lt" gives '<'), or 0 when the name is not one.
 char predefinedEntity(const std::string& name);

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "Kr/OsFileReader.h"
+#include "Kr/Utf8.h"
 #include "Kr/Xml.h"
 
 #include "xmlCharacters.h"
@@ -113,7 +114,7 @@ void XmlParserCore::text(int c, std::int64_t line) {
 // White space alone between two pieces of markup is indentation: it is not handed on, so
 // that an element with many children does not collect the blanks between them.
 void XmlParserCore::flushText(bool textEnds) {
-    if (!_text.empty() && !(textEnds && _textBlank && !_textCut)) {
+    if (!_text.empty() && !(textEnds && _textBlank && !_textCut && !_keepBlankText)) {
         _protocol.notifyTextData(_text, _textLine);
     }
     _text.clear();
@@ -250,6 +251,7 @@ void XmlParserCore::startTag(int c, std::int64_t line) {
     }
     _stage = Stage::Root;
     ++_depth;
+    _protocol._tagLine = line;
     _protocol.notifyStartTag(_name);
     _attributeCount = 0;
     _manyAttributeNames.clear();
@@ -621,12 +623,17 @@ void XmlParserCore::characterReference(std::string& out) {
     if (!isXmlChar(codePoint)) {
         fail("the character reference \"" + written + "\" names a character XML does not allow");
     }
-    appendUtf8(out, codePoint);
+    Utf8::append(out, codePoint);
 }
 
 void XmlParser::parse(XmlParserProtocol& protocol, OsFileReader& reader) {
     protocol._fileName = reader.getPath().getText();
     XmlParserCore(protocol, reader, protocol.getFileName()).run();
+}
+
+void XmlParser::parseText(XmlParserProtocol& protocol, std::string_view text, const std::string& sourceName) {
+    protocol._fileName = sourceName;
+    XmlParserCore(protocol, text, sourceName).run();
 }
 
 } // namespace Kr

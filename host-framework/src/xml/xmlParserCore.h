@@ -31,7 +31,9 @@ struct XmlEntity {
 class XmlParserCore {
 public:
     XmlParserCore(XmlParserProtocol& protocol, OsFileReader& reader, const std::string& fileName)
-        : _protocol(protocol), _in(reader, fileName) {}
+        : _protocol(protocol), _in(reader, fileName), _keepBlankText(protocol.keepsBlankText()) {}
+    XmlParserCore(XmlParserProtocol& protocol, std::string_view text, const std::string& fileName)
+        : _protocol(protocol), _in(text, fileName), _keepBlankText(protocol.keepsBlankText()) {}
 
     void run();
 
@@ -92,6 +94,7 @@ private:
 
     XmlParserProtocol& _protocol;
     XmlByteStream _in;
+    const bool _keepBlankText;
     Stage _stage = Stage::Prolog;
     std::uint64_t _depth = 0;
     bool _seenDocType = false;

@@ -19,4 +19,8 @@ bool XmlParserProtocol::keepParsing() {
     return true;
 }
 
+bool XmlParserProtocol::keepsBlankText() const {
+    return false;
+}
+
 } // namespace Kr

@@ -34,8 +34,13 @@ def client_frames(movie, directory):
     return np.stack([read_png_rgba(p) for p in sorted(pathlib.Path(directory).glob("frame-*.png"))])
 
 
-def bgra_to_rgba(frames):
-    return frames[..., [2, 1, 0, 3]]
+def as_rgba(frames, format):
+    """Frames of a reader's format as red, green, blue, alpha (alpha 255 for rgb24)."""
+    if format == "bgra":
+        return frames[..., [2, 1, 0, 3]]
+    if format == "rgb24":
+        return np.concatenate([frames, np.full(frames.shape[:-1] + (1,), 255, np.uint8)], axis=-1)
+    return frames
 
 
 @pytest.fixture(scope="session")

@@ -2,6 +2,7 @@
 """Failures: moviehost's own exit codes and texts as MoviehostError, a moviehost that dies or
 cannot start, and misuse refused before anything reaches moviehost."""
 
+import errno
 import os
 import signal
 
@@ -11,21 +12,27 @@ import pytest
 import moviehost
 
 
-@pytest.mark.parametrize("name, content", [
-    ("missing.mov", None),
-    ("text.mov", b"no movie at all\n"),
-    ("x" * 250 + ".mov", None),
+@pytest.mark.parametrize("name, content, not_found", [
+    ("missing.mov", None, True),
+    ("text.mov", b"no movie at all\n", False),
+    ("x" * 250 + ".mov", None, True),
+    ("folder.mov", "folder", False),
 ])
-def test_movies_that_cannot_be_read_raise_exit_code_minus_6(tmp_path, name, content):
+def test_movies_that_cannot_be_read_raise_exit_code_minus_6(tmp_path, name, content, not_found):
     path = tmp_path / name
-    if content is not None:
+    if content == "folder":
+        path.mkdir()
+    elif content is not None:
         path.write_bytes(content)
     with pytest.raises(moviehost.MoviehostError) as raised:
         moviehost.MovieReader(path)
     assert raised.value.exit_code == -6
     assert raised.value.text == "failed to load movie"
     assert str(path) in str(raised.value)
-    if content is not None:
+    assert isinstance(raised.value, FileNotFoundError) == not_found
+    if not_found:
+        assert (raised.value.errno, raised.value.filename) == (errno.ENOENT, str(path))
+    elif content != "folder":
         assert path.read_bytes() == content
 
 
@@ -79,6 +86,31 @@ def test_misuse_is_refused_and_the_writer_carries_on(tmp_path):
         moviehost.MovieWriter(path, 8, 6, 25, codec="c" * 32)
 
 
+@pytest.mark.parametrize("settings, message", [
+    (dict(codec="mjepg"), "no codec 'mjepg'; close matches: 'mjpeg'"),
+    (dict(codec="ProRes_KS"), "close matches: 'prores_ks'"),
+    (dict(codec="nothing-like-it"), r"no codec 'nothing-like-it' \(moviehost.codecs\(\) lists"),
+    (dict(quality=101), "quality 101 .* outside 0 to 100"),
+    (dict(quality=-1), "quality -1 .* outside 0 to 100"),
+    (dict(format="rgb"), "'rgb24', 'rgba' and 'bgra'"),
+])
+def test_writer_settings_are_refused_before_any_file_is_made(tmp_path, settings, message):
+    path = tmp_path / "never.mov"
+    with pytest.raises(ValueError, match=message):
+        moviehost.MovieWriter(path, 8, 6, 25, **settings)
+    assert not path.exists()
+
+
+def test_pictures_of_another_format_are_refused(tmp_path):
+    with moviehost.MovieWriter(tmp_path / "out.mov", 8, 6, 25, codec="png", format="bgra") as writer:
+        with pytest.raises(ValueError, match=r"\(6, 8, 4\) in bgra, not \(6, 8, 3\)"):
+            writer.write(np.zeros((6, 8, 3), np.uint8))
+        writer.write(np.zeros((6, 8, 4), np.uint8))
+    with moviehost.MovieWriter(tmp_path / "out.mov", 8, 6, 25, codec="png", format="rgb24") as writer:
+        with pytest.raises(ValueError, match=r"\(6, 8, 3\) in rgb24, not \(6, 8, 4\)"):
+            writer.write(np.zeros((6, 8, 4), np.uint8))
+
+
 def test_a_failure_inside_with_is_not_masked_and_the_movie_is_completed(tmp_path):
     path = tmp_path / "partial.mov"
     with pytest.raises(KeyError):
@@ -116,3 +148,4 @@ def test_moviehost_error_is_a_runtime_error_with_defaults():
     assert issubclass(moviehost.MoviehostError, RuntimeError)
     error = moviehost.MoviehostError("raised by a caller")
     assert (error.exit_code, error.text) == (None, "")
+    assert issubclass(moviehost.MovieNotFoundError, moviehost.MoviehostError)

@@ -1,6 +1,6 @@
 # SPDX-License-Identifier: Apache-2.0
-"""Reading: frames against the C++ client's, zero-copy views of the section, their lifetime,
-indexes, slices, iteration and timecode."""
+"""Reading: frames of every format against the C++ client's, zero-copy views of the section and
+their lifetime, frames of their own, indexes, slices, iteration and timecode."""
 
 import gc
 import subprocess
@@ -9,7 +9,7 @@ import numpy as np
 import pytest
 
 import moviehost
-from conftest import bgra_to_rgba, client_frames, make_movie
+from conftest import as_rgba, client_frames, make_movie
 
 
 @pytest.mark.parametrize("codec, options, size", [
@@ -17,19 +17,25 @@ from conftest import bgra_to_rgba, client_frames, make_movie
     ("libx264", ["-c:v", "libx264", "-preset", "veryfast", "-bf", "3", "-pix_fmt", "yuv420p"], "66x38"),
     ("prores_ks", ["-c:v", "prores_ks", "-profile:v", "3"], "64x48"),
     ("png", ["-c:v", "png", "-pix_fmt", "rgba"], "31x17"),
+    ("png", ["-c:v", "png", "-pix_fmt", "rgb24"], "5x4"),
 ])
 def test_frames_equal_the_cpp_clients_in_every_order(tmp_path, codec, options, size):
     movie = make_movie(tmp_path / f"{codec}.mov", options, size=size, frames=10)
     expected = client_frames(movie, tmp_path / "client")
-    with moviehost.MovieReader(movie) as reader:
-        assert (reader.height, reader.width) == expected.shape[1:3]
-        assert reader.frame_count == len(reader) == len(expected)
-        forwards = np.stack([frame.copy() for frame in reader])
-        backwards = reader[::-1]
-        scattered = np.stack([reader[i].copy() for i in (7, 2, 9, 0, 2)])
-    assert np.array_equal(bgra_to_rgba(forwards), expected)
-    assert np.array_equal(bgra_to_rgba(backwards), expected[::-1])
-    assert np.array_equal(bgra_to_rgba(scattered), expected[[7, 2, 9, 0, 2]])
+    for format in ("rgb24", "rgba", "bgra"):
+        with moviehost.MovieReader(movie, format=format) as reader:
+            assert (reader.height, reader.width) == expected.shape[1:3]
+            assert reader.frame_count == len(reader) == len(expected)
+            forwards = np.stack([frame.copy() for frame in reader])
+            backwards = reader[::-1]
+            scattered = np.stack([reader[i].copy() for i in (7, 2, 9, 0, 2)])
+        want = expected.copy()
+        if format == "rgb24":
+            assert forwards.shape[-1] == 3
+            want[..., 3] = 255
+        assert np.array_equal(as_rgba(forwards, format), want), format
+        assert np.array_equal(as_rgba(backwards, format), want[::-1]), format
+        assert np.array_equal(as_rgba(scattered, format), want[[7, 2, 9, 0, 2]]), format
 
 
 def section_mapping(address):
@@ -43,8 +49,8 @@ def section_mapping(address):
     raise AssertionError(f"address {address:#x} is in no mapping")
 
 
-def test_a_frame_is_a_read_only_view_of_the_mapped_section(movies):
-    with moviehost.MovieReader(movies["mjpeg"]) as reader:
+def test_a_bgra_frame_is_a_read_only_view_of_the_mapped_section(movies):
+    with moviehost.MovieReader(movies["mjpeg"], format="bgra") as reader:
         frame = reader[4]
         top_row = frame.__array_interface__["data"][0]
         start, end, path = section_mapping(top_row)
@@ -60,7 +66,7 @@ def test_a_frame_is_a_read_only_view_of_the_mapped_section(movies):
 
 
 def test_a_kept_view_shows_the_next_frame_read_and_a_copy_keeps_its_own(movies):
-    with moviehost.MovieReader(movies["mjpeg"]) as reader:
+    with moviehost.MovieReader(movies["mjpeg"], format="bgra") as reader:
         every = reader[:]
         kept = reader[0]
         own = kept.copy()
@@ -70,8 +76,22 @@ def test_a_kept_view_shows_the_next_frame_read_and_a_copy_keeps_its_own(movies):
         assert not np.array_equal(every[0], every[6])
 
 
+@pytest.mark.parametrize("format, channels", [("rgb24", 3), ("rgba", 4)])
+def test_rgb_frames_are_c_contiguous_arrays_of_their_own(movies, format, channels):
+    with moviehost.MovieReader(movies["libx264"], format=format) as reader:
+        assert reader.format == format
+        every = reader[:]
+        kept = list(reader)
+        first = reader[0]
+    assert every.shape == (len(kept), reader.height, reader.width, channels) and every.flags.c_contiguous
+    assert all(frame.flags.owndata and frame.flags.c_contiguous for frame in kept)
+    assert np.array_equal(np.stack(kept), every)
+    assert np.array_equal(np.frombuffer(first, np.uint8).reshape(first.shape), every[0])
+    assert not np.array_equal(kept[0], kept[-1])
+
+
 def test_views_stay_readable_after_the_reader_is_closed_and_gone(movies):
-    reader = moviehost.MovieReader(movies["mjpeg"])
+    reader = moviehost.MovieReader(movies["mjpeg"], format="bgra")
     last = reader[3].copy()
     view = reader[3]
     reader.close()
@@ -89,7 +109,7 @@ def test_indexes_and_slices_behave_as_for_python_sequences(movies):
     with moviehost.MovieReader(movies["mjpeg"]) as reader:
         count = len(reader)
         every = reader[:]
-        assert every.shape == (count, reader.height, reader.width, 4) and every.flags.owndata
+        assert every.shape == (count, reader.height, reader.width, 3) and every.flags.owndata
         cases = [slice(10, 0, -1), slice(-3, None), slice(None, None, 4), slice(5, 2), slice(-100, 100, 5)]
         for selection in cases:
             assert np.array_equal(reader[selection], every[selection]), selection
@@ -101,6 +121,8 @@ def test_indexes_and_slices_behave_as_for_python_sequences(movies):
         for key in (1.0, "1", None, (1, 2)):
             with pytest.raises(TypeError):
                 reader[key]
+        with pytest.raises(ValueError, match="'rgb24', 'rgba' and 'bgra'"):
+            moviehost.MovieReader(movies["mjpeg"], format="yuv420p")
         with pytest.raises(ValueError):
             reader[::0]
         assert [f.copy().sum() for f in reader] == [f.sum() for f in every]
@@ -115,7 +137,7 @@ def test_movie_properties_match_ffprobe(movies):
         assert [reader.width, reader.height, reader.frame_count] == [int(x) for x in probe]
         assert reader.rate == 25
         assert reader.path == str(movies["libx264"])
-        assert "66x38, 12 frames at 25 fps" in repr(reader)
+        assert "66x38, 12 frames at 25 fps, rgb24" in repr(reader)
 
 
 @pytest.mark.parametrize("rate, start, frames, expected", [
@@ -134,9 +156,9 @@ def test_timecode_of_a_frame(tmp_path, rate, start, frames, expected):
 
 
 def test_timecode_draws_only_frames_not_read_before(movies):
-    with moviehost.MovieReader(movies["mjpeg"]) as other:
+    with moviehost.MovieReader(movies["mjpeg"], format="bgra") as other:
         every = other[:]
-    with moviehost.MovieReader(movies["mjpeg"]) as reader:
+    with moviehost.MovieReader(movies["mjpeg"], format="bgra") as reader:
         view = reader[2]
         reader.timecode(2)
         assert np.array_equal(view, every[2])

@@ -9,7 +9,7 @@ import moviehost
 
 
 def stub_names():
-    stub = pathlib.Path(moviehost.__file__).with_name("moviehost.pyi")
+    stub = pathlib.Path(moviehost.__file__).with_name("__init__.pyi")
     tree = ast.parse(stub.read_text())
     names = {}
     for node in tree.body:

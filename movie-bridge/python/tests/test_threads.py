@@ -51,7 +51,7 @@ def test_a_thread_pool_reads_and_writes_several_movies_at_once(tmp_path):
             frames = reader[:]
             with moviehost.MovieWriter(target, reader.width, reader.height, reader.rate, codec="png") as writer:
                 for frame in reader:
-                    writer.write(frame[..., 2::-1])
+                    writer.write(frame)
         with moviehost.MovieReader(target) as written:
             return frames, written[:]
 
@@ -60,7 +60,7 @@ def test_a_thread_pool_reads_and_writes_several_movies_at_once(tmp_path):
         results = list(pool.map(transcode, range(4)))
     for expected, (read, written) in zip(sequential, results):
         assert np.array_equal(read, expected)
-        assert np.array_equal(written[..., :3], expected[..., :3])
+        assert np.array_equal(written, expected)
 
 
 def test_threads_sharing_one_reader_take_turns(movies):

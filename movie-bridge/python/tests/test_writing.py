@@ -19,45 +19,53 @@ def pictures(count, channels, seed=7):
 
 
 def read_back(path):
-    with moviehost.MovieReader(path) as reader:
+    with moviehost.MovieReader(path, format="rgba") as reader:
         return reader[:], reader.rate
 
 
-def as_rgb(bgra):
-    return bgra[..., 2::-1]
+def as_bgra(rgba):
+    return np.ascontiguousarray(rgba[..., [2, 1, 0, 3]])
 
 
-@pytest.mark.parametrize("layout", ["rgb", "rgba into rgb", "rgb into rgba", "rgba", "strided", "reversed rows"])
-def test_pictures_of_every_layout_come_back_exactly(tmp_path, layout):
+@pytest.mark.parametrize("layout, format", [
+    ("rgb", None), ("rgba into rgb", None), ("rgb into rgba", None), ("rgba", None), ("strided", None),
+    ("reversed rows", None), ("rgb", "rgb24"), ("rgba", "rgba"), ("rgba", "bgra"), ("rgba into rgb", "bgra"),
+    ("strided", "bgra"),
+])
+def test_pictures_of_every_layout_come_back_exactly(tmp_path, layout, format):
     alpha = layout in ("rgb into rgba", "rgba")
-    source = pictures(4, 4 if layout in ("rgba into rgb", "rgba") else 3)
+    source = pictures(4, 4 if layout in ("rgba into rgb", "rgba") or format == "bgra" else 3)
     given = {
         # Every other pixel of a wider picture, and its channels through a negative stride.
         "strided": lambda p: np.ascontiguousarray(np.repeat(p[..., ::-1], 2, axis=1))[:, ::2, ::-1],
         "reversed rows": lambda p: np.ascontiguousarray(p[::-1])[::-1],
     }.get(layout, lambda p: p)
+    in_format = as_bgra if format == "bgra" else lambda p: p
     path = tmp_path / "out.mov"
-    with moviehost.MovieWriter(path, WIDTH, HEIGHT, 24, codec="png", alpha=alpha) as writer:
+    with moviehost.MovieWriter(path, WIDTH, HEIGHT, 24, codec="png", alpha=alpha, format=format) as writer:
+        assert writer.format == format
         for picture in source:
-            writer.write(given(picture))
+            writer.write(given(in_format(picture)))
         assert writer.frames_written == 4
     frames, rate = read_back(path)
     assert rate == 24
-    assert np.array_equal(as_rgb(frames), source[..., :3])
+    assert np.array_equal(frames[..., :3], source[..., :3])
     if alpha:
         expected_alpha = source[..., 3] if source.shape[-1] == 4 else np.full(source.shape[:-1], 255, np.uint8)
         assert np.array_equal(frames[..., 3], expected_alpha)
 
 
-def test_a_movie_copied_from_reader_views_is_the_same_movie(tmp_path, movies):
+@pytest.mark.parametrize("format", ["rgb24", "rgba", "bgra"])
+def test_a_movie_copied_frame_by_frame_in_one_format_is_the_same_movie(tmp_path, movies, format):
     copy = tmp_path / "copy.mov"
-    with moviehost.MovieReader(movies["mjpeg"]) as reader:
+    with moviehost.MovieReader(movies["mjpeg"], format=format) as reader:
         original = reader[:]
-        with moviehost.MovieWriter(copy, reader.width, reader.height, reader.rate, codec="png") as writer:
+        with moviehost.MovieWriter(copy, reader.width, reader.height, reader.rate, codec="png",
+                                   format=format) as writer:
             for frame in reader:
-                writer.write(frame[..., 2::-1])
-    frames, _ = read_back(copy)
-    assert np.array_equal(frames[..., :3], original[..., :3])
+                writer.write(frame)
+    with moviehost.MovieReader(copy, format=format) as reader:
+        assert np.array_equal(reader[:], original)
 
 
 def decoded_sound(path):

@@ -17,7 +17,9 @@
 // can carry them: a movie that cannot be opened for reading raises media::MovieOpenError
 // (its text names the file and the reason; the mode catches it by that type), and running
 // out of memory raises std::bad_alloc wherever the engine learns of it (its own allocations
-// and FFmpeg's AVERROR(ENOMEM), in the reader and the writer alike), which the entry point
+// and FFmpeg's AVERROR(ENOMEM), in the reader and the writer alike; but not FFmpeg's ENOMEM
+// while a movie is opened, which a damaged size field gives as often: that movie is one that
+// cannot be opened), which the entry point
 // reports with exitCodes::failureWithoutCode. What a caller's callback raises passes through
 // untouched. Answers that may be absent are std::optional (a timecode, a movie header, the
 // codec list of an engine that has none), and a frame that cannot be decoded is drawn as

@@ -3,6 +3,7 @@
 
 #include "engineResult.h"
 #include "movieWriterMux.h"
+#include "movieWriterOutput.h"
 #include "movieWriterSession.h"
 #include "movieWriterStaging.h"
 
@@ -29,6 +30,9 @@ public:
             return AVERROR(errno);
         }
         ::close(fd);
+        if (const int result = raisingOutOfMemory(_output.create(_path)); result < 0) {
+            return result;
+        }
         return raisingOutOfMemory(_staging.create(_path));
     }
 
@@ -62,10 +66,9 @@ public:
         return 0;
     }
 
-    PixelBuffer pixelBuffer() override { return _session ? _session->pixelBuffer() : PixelBuffer{}; }
-
-    int encodeFrame(std::int64_t displayTime, std::int64_t displayDuration) override {
-        return _session ? raisingOutOfMemory(_session->encodeFrame(displayTime, displayDuration)) : AVERROR(EINVAL);
+    int encodeFrame(const SectionFrame& frame, std::int64_t displayTime, std::int64_t displayDuration) override {
+        return _session ? raisingOutOfMemory(_session->encodeFrame(frame, displayTime, displayDuration))
+                        : AVERROR(EINVAL);
     }
 
     int completeFrames() override {
@@ -129,7 +132,12 @@ public:
         finishVideoTrack();
         _plan.movieTimeScale = _movieTimeScale > 0 ? _movieTimeScale : 600;
         _plan.gamma = _gamma;
-        return raisingOutOfMemory(muxMovie(_path, _plan, _staging));
+        // The movie takes the path only once it is whole; until then the path keeps the
+        // empty file made by create.
+        if (const int result = raisingOutOfMemory(muxMovie(_output.path(), _plan, _staging)); result < 0) {
+            return result;
+        }
+        return raisingOutOfMemory(_output.publish());
     }
 
 private:
@@ -142,6 +150,7 @@ private:
     };
 
     std::string _path;
+    UnnamedOutputFile _output;
     StagingFile _staging;
     std::int32_t _movieTimeScale = 0;
     std::optional<VideoTrack> _video;

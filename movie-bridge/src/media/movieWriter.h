@@ -7,9 +7,10 @@
 // but std::bad_alloc when memory runs out, and what the encoded-frame output raises, which
 // passes through encodeFrame and completeFrames untouched.
 //
-// The file at the path is created at once; the movie itself is written only by
-// writeMovieResource. Until then encoded frames and sound chunks wait in one staging file
-// beside the output, so memory stays bounded for any length of movie. Destroying a writer
+// The file at the path is created (empty) at once; the movie itself is written only by
+// writeMovieResource, into a file without a name that then replaces it whole. Until then
+// encoded frames and sound chunks wait in one staging file beside the output, so memory
+// stays bounded for any length of movie. Destroying a writer
 // that has not written its movie resource removes the staging file.
 
 #include <cstddef>
@@ -20,12 +21,27 @@
 
 namespace bridge::media {
 
-// A frame as the encoder takes it: BGRA, top row first, rows bytesPerRow apart.
+// A BGRA picture, top row first, rows bytesPerRow apart: how a QuickTime pixel buffer holds
+// a frame, and how the recording writer checksums the frames it is handed.
 struct PixelBuffer {
     std::uint8_t* base = nullptr;
     std::ptrdiff_t bytesPerRow = 0;
     int width = 0;
     int height = 0;
+};
+
+// Vector loads of the pixel converters read a little past the last byte of a frame; the
+// memory after a SectionFrame must stay readable for this many bytes.
+constexpr std::size_t sectionFrameReadSlack = 64;
+
+// A frame as the host leaves it in the shared section: height packed rows of width pixels,
+// the bottom row of the picture first, each pixel red, green, blue and, with 4 bytes per
+// pixel, alpha.
+struct SectionFrame {
+    const std::uint8_t* pixels = nullptr;
+    int width = 0;
+    int height = 0;
+    int bytesPerPixel = 4;
 };
 
 // One frame out of the compression session, in the session's time scale.
@@ -80,9 +96,9 @@ public:
     virtual void setGamma(float gamma) = 0;
     virtual int createCompressionSession(const std::string& encoderName, const CompressionOptions& options,
                                          EncodedFrameOutput output) = 0;
-    // The buffer the next frame is drawn into; valid until the next encodeFrame.
-    virtual PixelBuffer pixelBuffer() = 0;
-    virtual int encodeFrame(std::int64_t displayTime, std::int64_t displayDuration) = 0;
+    // Converts the frame for the encoder and queues it. The frame's memory may be reused as
+    // soon as this returns; the encoding itself may still be under way.
+    virtual int encodeFrame(const SectionFrame& frame, std::int64_t displayTime, std::int64_t displayDuration) = 0;
     virtual int completeFrames() = 0;
     virtual int addEncodedFrame(const EncodedFrame& frame) = 0;
     virtual void finishVideoTrack() = 0;

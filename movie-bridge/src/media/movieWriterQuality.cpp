@@ -62,6 +62,10 @@ EncoderSettings encoderSettings(const AVCodec& encoder, std::uint32_t codecQuali
         // 4:2:0 needs even sizes; 4:4:4 takes any.
         settings.pixelFormat = width % 2 == 0 && height % 2 == 0 ? AV_PIX_FMT_YUV420P : AV_PIX_FMT_YUV444P;
         settings.options.emplace_back("crf", x264Crf[level]);
+    } else if (name == "rawvideo") {
+        // A 'raw ' track holds RGB at depth 24; the padded BGR the pixel buffer has at that
+        // depth would be stored under the same type, four bytes a pixel, and decode to nothing.
+        settings.pixelFormat = alpha ? AV_PIX_FMT_BGRA : AV_PIX_FMT_RGB24;
     } else if (name == "dvvideo") {
         // The DV rasters this writer offers are the 4:2:2 ones.
         settings.pixelFormat = AV_PIX_FMT_YUV422P;

@@ -11,6 +11,7 @@
 extern "C" {
 #include <libavutil/imgutils.h>
 #include <libavutil/opt.h>
+#include <libavutil/pixdesc.h>
 }
 
 namespace bridge::media {
@@ -70,18 +71,17 @@ int CompressionSession::open(int width, int height, std::int32_t timeScale, cons
     if (!sws_isSupportedOutput(withoutJpegRange(settings.pixelFormat))) {
         return AVERROR(ENOSYS);
     }
-    // The pixel buffer's fourth byte is padding at depth 24, so it must not become alpha.
-    const AVPixelFormat source = options.depth == 32 ? AV_PIX_FMT_BGRA : AV_PIX_FMT_BGR0;
+    _bytesPerPixel = options.depth == 32 ? 4 : 3;
     int result = allocate(*encoder);
     if (result == 0) {
         configureContext(width, height, timeScale, settings, options);
         result = openEncoder(*encoder, settings);
     }
     if (result == 0) {
-        result = setUpPictures(source, settings.pixelFormat);
+        result = setUpPictures(settings.pixelFormat);
     }
     if (result == 0) {
-        result = setUpScaler(source, settings.pixelFormat);
+        result = setUpScaler(settings.pixelFormat);
     }
     if (result < 0) {
         return result;
@@ -94,15 +94,15 @@ int CompressionSession::open(int width, int height, std::int32_t timeScale, cons
 int CompressionSession::allocate(const AVCodec& encoder) {
     _context.reset(avcodec_alloc_context3(&encoder));
     _packet.reset(av_packet_alloc());
-    for (auto& buffer : _pixelBuffers) {
-        buffer.reset(av_frame_alloc());
-        if (!buffer) {
+    for (auto& picture : _pictures) {
+        picture.reset(av_frame_alloc());
+        if (!picture) {
             return AVERROR(ENOMEM);
         }
     }
-    _encoderFrame.reset(av_frame_alloc());
+    _source.reset(av_frame_alloc());
     _parameters.reset(avcodec_parameters_alloc());
-    if (!_context || !_packet || !_encoderFrame || !_parameters) {
+    if (!_context || !_packet || !_source || !_parameters) {
         return AVERROR(ENOMEM);
     }
     return 0;
@@ -147,7 +147,7 @@ int CompressionSession::openEncoder(const AVCodec& encoder, const EncoderSetting
     return std::min(0, avcodec_parameters_from_context(_parameters.get(), _context.get()));
 }
 
-int CompressionSession::setUpPictures(AVPixelFormat source, AVPixelFormat encoded) {
+int CompressionSession::setUpPictures(AVPixelFormat encoded) {
     const int width = _context->width;
     const int height = _context->height;
     const int pictureSize = av_image_get_buffer_size(withoutJpegRange(encoded), width, height, frameAlignment);
@@ -155,57 +155,136 @@ int CompressionSession::setUpPictures(AVPixelFormat source, AVPixelFormat encode
         return pictureSize;
     }
     _framePool.reset(av_buffer_pool_init(static_cast<std::size_t>(pictureSize) + framePadding, nullptr));
-    if (!_framePool) {
-        return AVERROR(ENOMEM);
-    }
-    for (auto& buffer : _pixelBuffers) {
-        buffer->format = source;
-        buffer->width = width;
-        buffer->height = height;
-        if (const int result = av_frame_get_buffer(buffer.get(), 0); result < 0) {
-            return result;
-        }
-    }
-    return 0;
+    return _framePool ? 0 : AVERROR(ENOMEM);
 }
 
-int CompressionSession::setUpScaler(AVPixelFormat source, AVPixelFormat encoded) {
+int CompressionSession::setUpScaler(AVPixelFormat encoderFormat) {
+    const int width = _context->width;
+    const int height = _context->height;
+    const AVPixelFormat target = withoutJpegRange(encoderFormat);
+    // The converters read the pixel after a row's last one when they halve the chroma
+    // across, and the section's rows have none of their own; at odd widths the frame goes
+    // through a copy whose rows end in a zero pixel. So does a frame without alpha bound for
+    // a format with a fourth byte or an alpha plane, which then stays zero as before.
+    const AVPixFmtDescriptor* targetLayout = av_pix_fmt_desc_get(target);
+    const bool fourthByte =
+        targetLayout && ((targetLayout->flags & AV_PIX_FMT_FLAG_ALPHA) ||
+                         (!(targetLayout->flags & AV_PIX_FMT_FLAG_PLANAR) &&
+                          av_get_padded_bits_per_pixel(targetLayout) != av_get_bits_per_pixel(targetLayout)));
+    AVPixelFormat source = _bytesPerPixel == 4 ? AV_PIX_FMT_RGBA : AV_PIX_FMT_RGB24;
+    if (width % 2 != 0 || (_bytesPerPixel == 3 && fourthByte)) {
+        source = _bytesPerPixel == 4 ? AV_PIX_FMT_RGBA : AV_PIX_FMT_RGB0;
+        _staged.reset(av_frame_alloc());
+        if (!_staged) {
+            return AVERROR(ENOMEM);
+        }
+        _staged->format = source;
+        _staged->width = width;
+        _staged->height = height;
+        int result = av_frame_get_buffer(_staged.get(), 0);
+        if (result < 0) {
+            return result;
+        }
+        // Zero once: the padding after each row is never written again.
+        for (int y = 0; y < height; ++y) {
+            std::fill_n(_staged->data[0] + std::ptrdiff_t(y) * _staged->linesize[0], _staged->linesize[0], 0);
+        }
+    }
     _scale.reset(sws_alloc_context());
     if (!_scale) {
         return AVERROR(ENOMEM);
     }
-    const int width = _context->width;
-    const int height = _context->height;
     av_opt_set_int(_scale.get(), "srcw", width, 0);
     av_opt_set_int(_scale.get(), "srch", height, 0);
     av_opt_set_int(_scale.get(), "src_format", source, 0);
     av_opt_set_int(_scale.get(), "dstw", width, 0);
     av_opt_set_int(_scale.get(), "dsth", height, 0);
-    av_opt_set_int(_scale.get(), "dst_format", withoutJpegRange(encoded), 0);
-    av_opt_set_int(_scale.get(), "dst_range", isJpegRangeFormat(encoded) ? 1 : 0, 0);
+    av_opt_set_int(_scale.get(), "dst_format", target, 0);
+    av_opt_set_int(_scale.get(), "dst_range", isJpegRangeFormat(encoderFormat) ? 1 : 0, 0);
     av_opt_set_int(_scale.get(), "sws_flags", SWS_BICUBIC, 0);
     av_opt_set_int(_scale.get(), "threads", 0, 0);
     return std::min(0, sws_init_context(_scale.get(), nullptr, nullptr));
 }
 
-PixelBuffer CompressionSession::pixelBuffer() {
-    const AVFrame& buffer = *_pixelBuffers[_filling];
-    return PixelBuffer{buffer.data[0], buffer.linesize[0], buffer.width, buffer.height};
-}
-
-int CompressionSession::encodeFrame(std::int64_t displayTime, std::int64_t displayDuration) {
+int CompressionSession::encodeFrame(const SectionFrame& frame, std::int64_t displayTime, std::int64_t displayDuration) {
     if (_flushed) {
         return AVERROR_EOF;
     }
+    if (!frame.pixels || frame.width != _context->width || frame.height != _context->height ||
+        frame.bytesPerPixel != _bytesPerPixel) {
+        return AVERROR(EINVAL);
+    }
+    // The encoding thread may still be encoding the other picture meanwhile.
+    const int converted = convert(frame);
     const int failure = _worker->wait();
     deliver();
-    if (failure < 0) {
-        return failure;
+    if (failure < 0 || converted < 0) {
+        return failure < 0 ? failure : converted;
     }
-    const int buffer = _filling;
+    const int picture = _filling;
     _filling ^= 1;
     return _worker->post(
-        [this, buffer, displayTime, displayDuration] { return encode(buffer, displayTime, displayDuration); });
+        [this, picture, displayTime, displayDuration] { return encode(picture, displayTime, displayDuration); });
+}
+
+int CompressionSession::convert(const SectionFrame& frame) {
+    AVFrame& picture = *_pictures[_filling];
+    av_frame_unref(&picture);
+    const AVPixelFormat format = withoutJpegRange(_context->pix_fmt);
+    picture.format = format;
+    picture.width = _context->width;
+    picture.height = _context->height;
+    picture.buf[0] = av_buffer_pool_get(_framePool.get());
+    if (!picture.buf[0]) {
+        return AVERROR(ENOMEM);
+    }
+    int result = av_image_fill_arrays(picture.data, picture.linesize, picture.buf[0]->data, format, picture.width,
+                                      picture.height, frameAlignment);
+    if (result < 0) {
+        return result;
+    }
+
+    const std::size_t rowBytes = std::size_t(frame.width) * frame.bytesPerPixel;
+    const std::uint8_t* topRow = frame.pixels + (frame.height - 1) * rowBytes;
+    AVFrame& source = *_source;
+    if (_staged) {
+        const bool alpha = frame.bytesPerPixel == 4;
+        for (int y = 0; y < frame.height; ++y) {
+            const std::uint8_t* from = topRow - y * rowBytes;
+            std::uint8_t* to = _staged->data[0] + std::ptrdiff_t(y) * _staged->linesize[0];
+            for (int x = 0; x < frame.width; ++x, from += frame.bytesPerPixel, to += 4) {
+                to[0] = from[0];
+                to[1] = from[1];
+                to[2] = from[2];
+                to[3] = alpha ? from[3] : 0;
+            }
+        }
+        result = av_frame_ref(&source, _staged.get());
+    } else {
+        // The section read in place, bottom row first: a negative source stride converts
+        // exactly at every width (a negative destination stride would not).
+        source.format = frame.bytesPerPixel == 4 ? AV_PIX_FMT_RGBA : AV_PIX_FMT_RGB24;
+        source.width = frame.width;
+        source.height = frame.height;
+        source.data[0] = const_cast<std::uint8_t*>(topRow);
+        source.linesize[0] = -static_cast<int>(rowBytes);
+        // A frame without a buffer reference would be copied whole by the scaler first.
+        source.buf[0] = av_buffer_create(
+            const_cast<std::uint8_t*>(frame.pixels), rowBytes * frame.height, [](void*, std::uint8_t*) {}, nullptr,
+            AV_BUFFER_FLAG_READONLY);
+        result = source.buf[0] ? 0 : AVERROR(ENOMEM);
+    }
+    if (result == 0) {
+        result = sws_scale_frame(_scale.get(), &picture, &source);
+    }
+    av_frame_unref(&source);
+    if (result < 0) {
+        return result;
+    }
+    picture.format = _context->pix_fmt;
+    picture.quality = _context->global_quality;
+    picture.color_range = _context->color_range;
+    return 0;
 }
 
 int CompressionSession::completeFrames() {
@@ -222,30 +301,11 @@ int CompressionSession::completeFrames() {
     return result;
 }
 
-int CompressionSession::encode(int buffer, std::int64_t displayTime, std::int64_t displayDuration) {
-    AVFrame& frame = *_encoderFrame;
-    av_frame_unref(&frame);
-    const AVPixelFormat format = withoutJpegRange(_context->pix_fmt);
-    frame.format = format;
-    frame.width = _context->width;
-    frame.height = _context->height;
-    frame.buf[0] = av_buffer_pool_get(_framePool.get());
-    if (!frame.buf[0]) {
-        return AVERROR(ENOMEM);
-    }
-    int result = av_image_fill_arrays(frame.data, frame.linesize, frame.buf[0]->data, format, frame.width, frame.height,
-                                      frameAlignment);
-    if (result < 0) {
-        return result;
-    }
-    if ((result = sws_scale_frame(_scale.get(), &frame, _pixelBuffers[buffer].get())) < 0) {
-        return result;
-    }
-    frame.format = _context->pix_fmt;
+int CompressionSession::encode(int picture, std::int64_t displayTime, std::int64_t displayDuration) {
+    AVFrame& frame = *_pictures[picture];
     frame.pts = av_rescale_q(displayTime, _timeBase, _context->time_base);
-    frame.quality = _context->global_quality;
-    frame.color_range = _context->color_range;
-    if ((result = avcodec_send_frame(_context.get(), &frame)) < 0) {
+    const int result = avcodec_send_frame(_context.get(), &frame);
+    if (result < 0) {
         return result;
     }
     _durations.push_back(displayDuration);

@@ -1,13 +1,14 @@
 // SPDX-License-Identifier: Apache-2.0
 #pragma once
-// A compression session on an FFmpeg encoder: frames drawn as BGRA into its pixel buffer
-// are converted to the encoder's pixel format and encoded; every encoded frame goes to
-// the output, in decode order, with its decode duration.
+// A compression session on an FFmpeg encoder: each frame is converted in one pass from the
+// section into the encoder's pixel format, then encoded; every encoded frame goes to the
+// output, in decode order, with its decode duration.
 //
-// The conversion and the encoding run on a thread of their own, so that the caller can
-// fill the next pixel buffer (there are two, used in turn) while the last frame is being
-// encoded. Encoded frames reach the output on the caller's thread, from inside the next
-// encodeFrame or completeFrames; so does the failure of an earlier frame's encoding.
+// The conversion runs on the caller's thread (on the scaler's own threads where it has
+// them) while the previous frame is encoded on a thread of its own, so the slower of the
+// two sets the pace, and the caller may reuse the section as soon as encodeFrame returns.
+// Encoded frames reach the output on the caller's thread, from inside the next encodeFrame
+// or completeFrames; so does the failure of an earlier frame's encoding.
 
 #include "backgroundWorker.h"
 #include "movieWriter.h"
@@ -35,8 +36,7 @@ public:
 
     int open(int width, int height, std::int32_t timeScale, const std::string& encoderName,
              const CompressionOptions& options, EncodedFrameOutput output);
-    PixelBuffer pixelBuffer();
-    int encodeFrame(std::int64_t displayTime, std::int64_t displayDuration);
+    int encodeFrame(const SectionFrame& frame, std::int64_t displayTime, std::int64_t displayDuration);
     // Flushes the encoder; the remaining frames reach the output before this returns.
     int completeFrames();
     // What the muxer needs to describe the track; valid after open.
@@ -48,12 +48,14 @@ private:
     void configureContext(int width, int height, std::int32_t timeScale, const EncoderSettings& settings,
                           const CompressionOptions& options);
     int openEncoder(const AVCodec& encoder, const EncoderSettings& settings);
-    // The two pixel buffers the caller draws into and the pool of pictures in the encoder's format.
-    int setUpPictures(AVPixelFormat source, AVPixelFormat encoded);
-    int setUpScaler(AVPixelFormat source, AVPixelFormat encoded);
+    // The pool of pictures in the encoder's format, and the scaler that fills them.
+    int setUpPictures(AVPixelFormat encoded);
+    int setUpScaler(AVPixelFormat encoderFormat);
+    // On the caller's thread: the section's frame into the picture the caller fills next.
+    int convert(const SectionFrame& frame);
 
     // On the encoding thread.
-    int encode(int buffer, std::int64_t displayTime, std::int64_t displayDuration);
+    int encode(int picture, std::int64_t displayTime, std::int64_t displayDuration);
     int flush();
     int drain();
     // On the caller's thread, while the encoding thread is idle.
@@ -80,12 +82,17 @@ private:
 
     std::unique_ptr<AVCodecContext, ContextFree> _context;
     std::unique_ptr<SwsContext, ScaleFree> _scale;
-    std::array<std::unique_ptr<AVFrame, FrameFree>, 2> _pixelBuffers;
-    // The pixel buffer the caller fills next.
+    int _bytesPerPixel = 4;
+    // The scaler's source: the section itself, read bottom row first, or (see setUpScaler)
+    // a top-first copy of it in _staged.
+    std::unique_ptr<AVFrame, FrameFree> _source;
+    std::unique_ptr<AVFrame, FrameFree> _staged;
+    // Pictures in the encoder's format, used in turn: the caller converts into one while
+    // the encoding thread encodes the other.
+    std::array<std::unique_ptr<AVFrame, FrameFree>, 2> _pictures;
     int _filling = 0;
-    std::unique_ptr<AVFrame, FrameFree> _encoderFrame;
-    // Pictures in the encoder's format come from a pool: the encoder may still hold the
-    // previous ones (frame threads), and a fresh allocation per frame costs page faults.
+    // Their pixels come from a pool: the encoder may still hold earlier ones (frame
+    // threads), and a fresh allocation per frame costs page faults.
     std::unique_ptr<AVBufferPool, PoolFree> _framePool;
     std::unique_ptr<AVPacket, PacketFree> _packet;
     std::unique_ptr<AVCodecParameters, ParametersFree> _parameters;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "movieWriterStaging.h"
 
+#include "movieWriterOutput.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -29,32 +31,8 @@ struct RecordHeader {
 constexpr std::uint32_t keyFrameFlag = 1;
 constexpr std::size_t stagingBufferSize = 1 << 20;
 
-std::string directoryOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    if (slash == std::string::npos) {
-        return ".";
-    }
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 int lastError() {
     return AVERROR(errno ? errno : EIO);
-}
-
-// A file without a name in directory, so that nothing can be left behind and no name
-// length is added to the output's. File systems without O_TMPFILE get a short-lived
-// short name instead, removed at once.
-int openNamelessFile(const std::string& directory) {
-    const int fd = ::open(directory.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-    if (fd >= 0 || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)) {
-        return fd;
-    }
-    std::string name = directory + "/.mhXXXXXX";
-    const int named = mkostemp(name.data(), O_CLOEXEC);
-    if (named >= 0) {
-        unlink(name.c_str());
-    }
-    return named;
 }
 
 } // namespace

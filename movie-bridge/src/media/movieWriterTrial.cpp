@@ -96,11 +96,9 @@ bool completesOneFrameMovie(const AVCodec& encoder) {
     if (opened < 0) {
         return false;
     }
-    const PixelBuffer picture = session.pixelBuffer();
-    for (int y = 0; y < picture.height; ++y) {
-        std::fill_n(picture.base + y * picture.bytesPerRow, picture.width * 4, std::uint8_t(128));
-    }
-    if (session.encodeFrame(0, 100) < 0 || session.completeFrames() < 0 || refused || packets.empty()) {
+    const std::vector<std::uint8_t> grey(std::size_t(size.width) * size.height * 4 + sectionFrameReadSlack, 128);
+    if (session.encodeFrame(SectionFrame{grey.data(), size.width, size.height, 4}, 0, 100) < 0 ||
+        session.completeFrames() < 0 || refused || packets.empty()) {
         return false;
     }
 

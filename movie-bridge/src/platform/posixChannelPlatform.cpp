@@ -1,28 +1,28 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "posixChannelPlatform.h"
 
+#include "media/movieWriter.h"
+
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
-#include <ctime>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/ioctl.h>
 #include <sys/mman.h>
 #include <sys/socket.h>
 #include <sys/un.h>
+#include <system_error>
 #include <unistd.h>
 
 namespace bridge {
 
 namespace {
 
-timespec monotonicDeadline(std::chrono::nanoseconds after) {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    const auto total = std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec) + after;
-    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(total);
-    return timespec{static_cast<time_t>(seconds.count()), static_cast<long>((total - seconds).count())};
-}
+// Spare bytes mapped after every section, so that the writer's pixel converters may read a
+// frame in place, vector loads past its last row included. The host maps only the section.
+constexpr std::size_t sectionSpareBytes = media::sectionFrameReadSlack;
 
 sem_t* openSemaphore(const std::string& eventName) {
     return sem_open(("/" + eventName).c_str(), 0);
@@ -31,6 +31,7 @@ sem_t* openSemaphore(const std::string& eventName) {
 } // namespace
 
 PosixChannelPlatform::~PosixChannelPlatform() {
+    stopHostWatch();
     closeRequestEvent();
     closeReplyEvent();
     if (_socket >= 0) {
@@ -76,29 +77,72 @@ bool PosixChannelPlatform::openReplyEvent(const std::string& name) {
     return _replyEvent != SEM_FAILED || fail();
 }
 
-bool PosixChannelPlatform::hostHasGone() {
-    pollfd watch{_socket, POLLRDHUP, 0};
-    return poll(&watch, 1, 0) == 1 && (watch.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0;
+bool PosixChannelPlatform::startHostWatch() {
+    _stopWatch = eventfd(0, EFD_CLOEXEC);
+    if (_stopWatch < 0) {
+        return false;
+    }
+    try {
+        _watcher = std::thread([this] { watchHost(); });
+    } catch (const std::system_error& error) {
+        close(_stopWatch);
+        _stopWatch = -1;
+        errno = error.code().value();
+        return false;
+    }
+    return true;
+}
+
+void PosixChannelPlatform::watchHost() {
+    pollfd watch[2] = {{_socket, POLLRDHUP, 0}, {_stopWatch, POLLIN, 0}};
+    for (;;) {
+        if (poll(watch, 2, -1) < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return;
+        }
+        if (watch[1].revents != 0) {
+            return;
+        }
+        if ((watch[0].revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0) {
+            _hostGone.store(true);
+            sem_post(_requestEvent);
+            return;
+        }
+    }
+}
+
+void PosixChannelPlatform::stopHostWatch() {
+    if (_watcher.joinable()) {
+        const std::uint64_t stop = 1;
+        (void)!write(_stopWatch, &stop, sizeof stop);
+        _watcher.join();
+    }
+    if (_stopWatch >= 0) {
+        close(_stopWatch);
+        _stopWatch = -1;
+    }
 }
 
 bool PosixChannelPlatform::waitForRequest() {
-    // A semaphore cannot be polled together with a socket, so the wait is cut into slices;
-    // a post still wakes it at once.
+    if (!_watcher.joinable() && !startHostWatch()) {
+        return fail();
+    }
     for (;;) {
-        const timespec deadline = monotonicDeadline(hostCheckInterval);
-        if (sem_clockwait(_requestEvent, CLOCK_MONOTONIC, &deadline) == 0) {
+        if (sem_wait(_requestEvent) != 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return fail();
+        }
+        // After the host went, the wake may be the watch's; a record the host sent before
+        // it went is still taken, and the next wait finds the pipe empty.
+        if (!_hostGone.load() || bytesInPipe() > 0) {
             return true;
         }
-        if (errno == EINTR) {
-            continue;
-        }
-        if (errno != ETIMEDOUT) {
-            return fail();
-        }
-        if (hostHasGone()) {
-            errno = EPIPE;
-            return fail();
-        }
+        errno = EPIPE;
+        return fail();
     }
 }
 
@@ -137,7 +181,7 @@ bool PosixChannelPlatform::setReplyEvent() {
 
 std::optional<SectionMapping> PosixChannelPlatform::createSection(std::size_t size) {
     // As with a Windows file mapping, a section of size 0 cannot be created.
-    if (size == 0) {
+    if (size == 0 || size > SIZE_MAX / 2) {
         errno = EINVAL;
         fail();
         return std::nullopt;
@@ -147,12 +191,12 @@ std::optional<SectionMapping> PosixChannelPlatform::createSection(std::size_t si
         fail();
         return std::nullopt;
     }
-    if (ftruncate(fd, static_cast<off_t>(size)) != 0) {
+    if (ftruncate(fd, static_cast<off_t>(size + sectionSpareBytes)) != 0) {
         fail();
         close(fd);
         return std::nullopt;
     }
-    void* view = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+    void* view = mmap(nullptr, size + sectionSpareBytes, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
     if (view == MAP_FAILED) {
         fail();
         close(fd);
@@ -162,6 +206,8 @@ std::optional<SectionMapping> PosixChannelPlatform::createSection(std::size_t si
 }
 
 void PosixChannelPlatform::closeRequestEvent() {
+    // The watch posts this event; it must be gone first.
+    stopHostWatch();
     if (_requestEvent != SEM_FAILED) {
         sem_close(_requestEvent);
         _requestEvent = SEM_FAILED;
@@ -177,7 +223,7 @@ void PosixChannelPlatform::closeReplyEvent() {
 
 void PosixChannelPlatform::unmapView(void* view, std::size_t size) {
     if (view != nullptr) {
-        munmap(view, size);
+        munmap(view, size + sectionSpareBytes);
     }
 }
 

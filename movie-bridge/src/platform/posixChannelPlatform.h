@@ -6,8 +6,9 @@
 
 #include "channelPlatform.h"
 
-#include <chrono>
+#include <atomic>
 #include <semaphore.h>
+#include <thread>
 
 namespace bridge {
 
@@ -16,10 +17,6 @@ constexpr std::size_t maxSocketAddressPathLength = 107;
 
 class PosixChannelPlatform final : public ChannelPlatform {
 public:
-    // While waiting for the request event the bridge checks this often whether the host
-    // closed its end of the socket (or died), so that it does not wait for ever.
-    static constexpr std::chrono::milliseconds hostCheckInterval{250};
-
     PosixChannelPlatform() = default;
     ~PosixChannelPlatform() override;
     PosixChannelPlatform(const PosixChannelPlatform&) = delete;
@@ -43,9 +40,17 @@ public:
 
 private:
     bool fail();
-    bool hostHasGone();
+    // The host's end of the socket is watched from a thread of its own, blocked until the
+    // host closes it or dies; it then posts the request event once, so that the wait for a
+    // request is a plain semaphore wait, as cheap as the host's own, and still ends.
+    bool startHostWatch();
+    void watchHost();
+    void stopHostWatch();
 
     int _socket = -1;
+    int _stopWatch = -1;
+    std::atomic<bool> _hostGone{false};
+    std::thread _watcher;
     sem_t* _requestEvent = SEM_FAILED;
     sem_t* _replyEvent = SEM_FAILED;
     int _lastError = 0;

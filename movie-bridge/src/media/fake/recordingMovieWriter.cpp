@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "recordingMovieWriter.h"
 
+#include "writeModeRules.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <utility>
@@ -72,11 +74,13 @@ int RecordingMovieWriter::createCompressionSession(const std::string& encoderNam
     return _script.sessionResult;
 }
 
-PixelBuffer RecordingMovieWriter::pixelBuffer() {
-    return {_pixels.data(), std::ptrdiff_t(_width) * 4, _width, _height};
-}
-
-int RecordingMovieWriter::encodeFrame(std::int64_t displayTime, std::int64_t displayDuration) {
+int RecordingMovieWriter::encodeFrame(const SectionFrame& frame, std::int64_t displayTime,
+                                      std::int64_t displayDuration) {
+    if (frame.width != _width || frame.height != _height) {
+        return -EINVAL;
+    }
+    convertFrame(frame.pixels, frame.bytesPerPixel,
+                 PixelBuffer{_pixels.data(), std::ptrdiff_t(_width) * 4, _width, _height});
     record("encodeFrame " + std::to_string(displayTime) + " " + std::to_string(displayDuration) + " checksum " +
            checksumText(checksumOf(_pixels.data(), _pixels.size())));
     if (_script.encodeResult != 0) {

@@ -45,10 +45,9 @@ public:
     void setGamma(float gamma) override;
     int createCompressionSession(const std::string& encoderName, const CompressionOptions& options,
                                  EncodedFrameOutput output) override;
-    PixelBuffer pixelBuffer() override;
-    // Records "encodeFrame TIME DURATION checksum HEX" over the frame's BGRA rows, then hands
-    // one encoded frame to the output.
-    int encodeFrame(std::int64_t displayTime, std::int64_t displayDuration) override;
+    // Records "encodeFrame TIME DURATION checksum HEX" over the frame as BGRA rows, top row
+    // first, then hands one encoded frame to the output.
+    int encodeFrame(const SectionFrame& frame, std::int64_t displayTime, std::int64_t displayDuration) override;
     int completeFrames() override;
     int addEncodedFrame(const EncodedFrame& frame) override;
     void finishVideoTrack() override;

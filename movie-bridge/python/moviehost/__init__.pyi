@@ -1,14 +1,17 @@
 # SPDX-License-Identifier: Apache-2.0
-"""Movies read into NumPy arrays straight from moviehost's shared section, and written from them."""
+"""Movies read into NumPy arrays through moviehost, and written from them."""
 
 import os
 from types import TracebackType
-from typing import Iterator, NamedTuple, overload
+from typing import Iterator, Literal, NamedTuple, overload
 
 import numpy as np
 import numpy.typing as npt
 
 Frame = npt.NDArray[np.uint8]
+Format = Literal["rgb24", "rgba", "bgra"]
+
+__version__: str
 
 class MoviehostError(RuntimeError):
     """A movie job failed.
@@ -19,6 +22,9 @@ class MoviehostError(RuntimeError):
 
     exit_code: int | None
     text: str
+
+class MovieNotFoundError(FileNotFoundError, MoviehostError):
+    """No movie at the path: errno ENOENT and the path as filename, moviehost's exit_code -6 and its text."""
 
 class Timecode(NamedTuple):
     """A timecode: hours, minutes, seconds, frames and whether it counts drop-frame."""
@@ -35,14 +41,20 @@ def codecs(*, moviehost: str | None = None) -> list[str]:
 class MovieReader:
     """A movie read through moviehost, frame by frame, into NumPy.
 
-    reader[i] is a read-only (height, width, 4) uint8 view (blue, green, red, fourth byte; top row
-    first) of the section moviehost draws into, valid until the next read of this reader: keep a
-    frame with .copy(). reader[a:b:c] copies its frames into a new (n, height, width, 4) array.
+    In "rgb24" (the default) and "rgba", reader[i] is a (height, width, 3 or 4) uint8 array of its
+    own, C-contiguous, top row first. In "bgra" it is a read-only (height, width, 4) view (blue,
+    green, red, alpha; top row first) of the section moviehost draws into, valid until the next
+    read of this reader: keep such a frame with .copy(). reader[a:b:c] is always a new
+    (n, height, width, channels) array.
     """
 
-    def __init__(self, path: str | os.PathLike[str], *, moviehost: str | None = None) -> None: ...
+    def __init__(
+        self, path: str | os.PathLike[str], *, format: Format = "rgb24", moviehost: str | None = None
+    ) -> None: ...
     @property
     def path(self) -> str: ...
+    @property
+    def format(self) -> Format: ...
     @property
     def width(self) -> int: ...
     @property
@@ -65,7 +77,7 @@ class MovieReader:
     def timecode(self, index: int) -> Timecode | int | None:
         """The timecode at a frame; an int for a counter track; None without timecode.
 
-        Reads the frame unless it was read before, so a view of another frame is overwritten.
+        Reads the frame unless it was read before, so a bgra view of another frame is overwritten.
         """
     def close(self) -> None:
         """Ends the job; raises MoviehostError when moviehost ends with a failure."""
@@ -90,6 +102,7 @@ class MovieWriter:
         quality: int = 50,
         alpha: bool = False,
         *,
+        format: Format | None = None,
         moviehost: str | None = None,
     ) -> None: ...
     @property
@@ -107,11 +120,16 @@ class MovieWriter:
     @property
     def alpha(self) -> bool: ...
     @property
+    def format(self) -> Format | None: ...
+    @property
     def frames_written(self) -> int: ...
     @property
     def closed(self) -> bool: ...
     def write(self, picture: npt.ArrayLike) -> None:
-        """Adds one frame: (height, width, 3 or 4) uint8, red green blue (alpha), top row first."""
+        """Adds one frame: (height, width, channels) uint8 in the writer's format, top row first.
+
+        Without a format: red, green, blue and an optional alpha.
+        """
     def add_sound(
         self, samples: npt.ArrayLike | bytes | bytearray | memoryview, rate: int, channels: int, bits: int
     ) -> None:
