@@ -71,6 +71,7 @@ endfunction()
 #       and the sources through KR_SOURCE_DIR.
 #   kr_add_test(name COMMAND program args... [DEPENDS ...] [LABELS ...] [TIMEOUT s] [SKIP_RETURN_CODE n])
 #       one CTest test running a script or program.
+# Under a sanitizer every test runs with KR_TEST_ENVIRONMENT (its suppressions; CMakeLists.txt).
 # LABELS say what kind of test it is, so that `ctest -L KIND` runs one kind:
 #   unit         in-process, against the code and its platform layers (the default)
 #   integration  starts the real programs, or installs and packages the tree
@@ -99,10 +100,19 @@ function(kr_add_test name)
     if(NOT ARG_TIMEOUT)
         set(ARG_TIMEOUT 120)
     endif()
+    # The limits are set for the optimised build; sanitized code and the programs it starts
+    # run several times slower.
+    if(KR_SANITIZE OR KR_TSAN)
+        math(EXPR ARG_TIMEOUT "${ARG_TIMEOUT} * 3")
+    endif()
+    set(testEnvironment)
+    if(KR_TEST_ENVIRONMENT)
+        set(testEnvironment ENVIRONMENT "${KR_TEST_ENVIRONMENT}")
+    endif()
 
     if(ARG_COMMAND)
         add_test(NAME ${name} COMMAND ${ARG_COMMAND})
-        set_tests_properties(${name} PROPERTIES TIMEOUT ${ARG_TIMEOUT} LABELS "${ARG_LABELS}")
+        set_tests_properties(${name} PROPERTIES TIMEOUT ${ARG_TIMEOUT} LABELS "${ARG_LABELS}" ${testEnvironment})
         if(DEFINED ARG_SKIP_RETURN_CODE)
             set_tests_properties(${name} PROPERTIES SKIP_RETURN_CODE ${ARG_SKIP_RETURN_CODE})
         endif()
@@ -119,7 +129,7 @@ function(kr_add_test name)
         add_dependencies(${name} ${ARG_DEPENDS})
     endif()
     gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 TEST_LIST ${name}_TESTS
-                         PROPERTIES TIMEOUT ${ARG_TIMEOUT})
+                         PROPERTIES TIMEOUT ${ARG_TIMEOUT} ${testEnvironment})
     # The test cases are known only when CTest runs the program, so their labels (a list,
     # which gtest_discover_tests cannot pass on) are set by a script included after them.
     set(labelScript ${CMAKE_CURRENT_BINARY_DIR}/${name}_labels.cmake)

@@ -66,6 +66,11 @@ int CompressionSession::open(int width, int height, std::int32_t timeScale, cons
         return AVERROR(EINVAL);
     }
     const EncoderSettings settings = encoderSettings(*encoder, options.codecQuality, options.depth, width, height);
+    // Some encoders take only formats libswscale cannot write (smc's palette). Asked anyway,
+    // libswscale 6 fails in a slice context that sws_freeContext never frees.
+    if (!sws_isSupportedOutput(withoutJpegRange(settings.pixelFormat))) {
+        return AVERROR(ENOSYS);
+    }
     _bytesPerPixel = options.depth == 32 ? 4 : 3;
     int result = allocate(*encoder);
     if (result == 0) {
