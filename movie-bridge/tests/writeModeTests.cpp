@@ -262,18 +262,23 @@ TEST_F(WriteModeTest, AddsSoundTracksWithWholeSampleFramesOnly) {
     EXPECT_EQ(signalsAfter("readPipe 16"), 8u);
 }
 
+// A job of its own that ends the video at once and asks for one sound track.
+void queueSoundTrackJob(RecordingPlatform& script, const WriteSetup& setup, const AudioSetup& audio) {
+    const auto setupBytes = encode(setup);
+    script.queueRequest({setupBytes.begin(), setupBytes.end()});
+    script.queueControlWord(endMarker);
+    script.queueControlWord(1);
+    const auto audioBytes = encode(audio);
+    script.queueRequest({audioBytes.begin(), audioBytes.end()});
+}
+
 TEST_F(WriteModeTest, RefusesChunksOutsideTheSectionWithoutReadingThem) {
     for (const std::int32_t bytes : {19201, -2, INT32_MIN}) {
         RecordingPlatform script;
         std::int32_t code = 0;
         Channel scriptChannel{script, code};
         FakeEngine recording;
-        const auto setup = encode(setupOf(80, 60, 25, 4, 50, "mjpeg"));
-        script.queueRequest({setup.begin(), setup.end()});
-        script.queueControlWord(endMarker);
-        script.queueControlWord(1);
-        const auto audio = encode(AudioSetup{2, 16, 48000, 0});
-        script.queueRequest({audio.begin(), audio.end()});
+        queueSoundTrackJob(script, setupOf(80, 60, 25, 4, 50, "mjpeg"), AudioSetup{2, 16, 48000, 0});
         script.queueControlWord(bytes);
         SharedView scriptView;
         try {
@@ -304,12 +309,7 @@ TEST_F(WriteModeTest, RefusesSoundTheMovieCannotDescribe) {
         std::int32_t code = 0;
         Channel scriptChannel{script, code};
         FakeEngine recording;
-        const auto setup = encode(setupOf(2, 2, 25, 3, 50, "mjpeg"));
-        script.queueRequest({setup.begin(), setup.end()});
-        script.queueControlWord(endMarker);
-        script.queueControlWord(1);
-        const auto audioBytes = encode(audio);
-        script.queueRequest({audioBytes.begin(), audioBytes.end()});
+        queueSoundTrackJob(script, setupOf(2, 2, 25, 3, 50, "mjpeg"), audio);
         SharedView scriptView;
         try {
             serveWriteJob(code, jobFile, scriptChannel, scriptView, recording, nullptr);
