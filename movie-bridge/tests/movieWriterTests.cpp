@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "media/movieWriter.h"
+#include "media/movieWriterYuvRows.h"
 #include "writeModeRules.h"
 #include "writtenMovieProbe.h"
 
@@ -137,10 +138,12 @@ TEST_F(MovieWriterTest, StoresPixelsExactlyWithALosslessCodec) {
     }
 }
 
-// The encoder is handed what libswscale makes of the section's picture laid out top row
-// first as BGRA (BGR0 without alpha) with zero bytes after each row, read here from
-// encoders that store their pictures as given: even and odd widths, with and without alpha.
-TEST_F(MovieWriterTest, HandsTheEncoderTheScalersPictureAtEveryWidth) {
+// The encoder is handed the section's picture converted to its format, read here from
+// encoders that store their pictures as given: even and odd sizes, with and without alpha.
+// Plain 8-bit Y'CbCr is what convertBottomUpRgbToYuv makes of the section (its own tests
+// hold it to the BT.601 formulas); any other format is what libswscale makes of the same
+// picture laid out top row first as BGRA (BGR0 without alpha) with zero bytes after each row.
+TEST_F(MovieWriterTest, HandsTheEncoderTheSectionsPictureAtEveryWidth) {
     struct Row {
         const char* encoder;
         AVPixelFormat format;
@@ -174,36 +177,45 @@ TEST_F(MovieWriterTest, HandsTheEncoderTheScalersPictureAtEveryWidth) {
         writer->finishVideoTrack();
         ASSERT_EQ(writer->writeMovieResource(), 0);
 
-        AVFrame* bgra = av_frame_alloc();
-        bgra->format = row.bytesPerPixel == 4 ? AV_PIX_FMT_BGRA : AV_PIX_FMT_BGR0;
-        bgra->width = width;
-        bgra->height = height;
-        ASSERT_EQ(av_frame_get_buffer(bgra, 0), 0);
-        for (int y = 0; y < height; ++y) {
-            std::uint8_t* to = bgra->data[0] + y * bgra->linesize[0];
-            std::fill_n(to, bgra->linesize[0], 0);
-            const std::uint8_t* from = &section[std::size_t(height - 1 - y) * width * row.bytesPerPixel];
-            for (int x = 0; x < width; ++x, from += row.bytesPerPixel, to += 4) {
-                to[0] = from[2];
-                to[1] = from[1];
-                to[2] = from[0];
-                to[3] = row.bytesPerPixel == 4 ? from[3] : 0;
-            }
-        }
-        AVFrame* expected = av_frame_alloc();
-        expected->format = row.format;
-        expected->width = width;
-        expected->height = height;
-        ASSERT_EQ(av_frame_get_buffer(expected, 0), 0);
-        SwsContext* scale = sws_getContext(width, height, AVPixelFormat(bgra->format), width, height, row.format,
-                                           SWS_BICUBIC, nullptr, nullptr, nullptr);
-        sws_scale(scale, bgra->data, bgra->linesize, 0, height, expected->data, expected->linesize);
         std::vector<std::uint8_t> planes(std::size_t(av_image_get_buffer_size(row.format, width, height, 1)));
-        av_image_copy_to_buffer(planes.data(), int(planes.size()), expected->data, expected->linesize, row.format,
-                                width, height, 1);
-        sws_freeContext(scale);
-        av_frame_free(&expected);
-        av_frame_free(&bgra);
+        if (row.format != AV_PIX_FMT_YUV444P10LE) {
+            const int shift = row.format == AV_PIX_FMT_YUV420P ? 1 : 0;
+            const std::ptrdiff_t chromaWidth = -(-width >> shift);
+            std::uint8_t* u = planes.data() + std::size_t(width) * height;
+            convertBottomUpRgbToYuv(
+                section.data(), width, height, row.bytesPerPixel, {shift, shift, false},
+                {{planes.data(), u, u + chromaWidth * -(-height >> shift)}, {width, chromaWidth, chromaWidth}});
+        } else {
+            AVFrame* bgra = av_frame_alloc();
+            bgra->format = row.bytesPerPixel == 4 ? AV_PIX_FMT_BGRA : AV_PIX_FMT_BGR0;
+            bgra->width = width;
+            bgra->height = height;
+            ASSERT_EQ(av_frame_get_buffer(bgra, 0), 0);
+            for (int y = 0; y < height; ++y) {
+                std::uint8_t* to = bgra->data[0] + y * bgra->linesize[0];
+                std::fill_n(to, bgra->linesize[0], 0);
+                const std::uint8_t* from = &section[std::size_t(height - 1 - y) * width * row.bytesPerPixel];
+                for (int x = 0; x < width; ++x, from += row.bytesPerPixel, to += 4) {
+                    to[0] = from[2];
+                    to[1] = from[1];
+                    to[2] = from[0];
+                    to[3] = row.bytesPerPixel == 4 ? from[3] : 0;
+                }
+            }
+            AVFrame* expected = av_frame_alloc();
+            expected->format = row.format;
+            expected->width = width;
+            expected->height = height;
+            ASSERT_EQ(av_frame_get_buffer(expected, 0), 0);
+            SwsContext* scale = sws_getContext(width, height, AVPixelFormat(bgra->format), width, height, row.format,
+                                               SWS_BICUBIC, nullptr, nullptr, nullptr);
+            sws_scale(scale, bgra->data, bgra->linesize, 0, height, expected->data, expected->linesize);
+            av_image_copy_to_buffer(planes.data(), int(planes.size()), expected->data, expected->linesize, row.format,
+                                    width, height, 1);
+            sws_freeContext(scale);
+            av_frame_free(&expected);
+            av_frame_free(&bgra);
+        }
 
         const auto decoded = decodeNative(path);
         ASSERT_EQ(decoded.size(), 1u);

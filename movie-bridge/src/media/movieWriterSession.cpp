@@ -49,6 +49,27 @@ const AVCodec* videoEncoderNamed(const std::string& encoderName) {
     return encoder;
 }
 
+// The layout convertBottomUpRgbToYuv writes for that format: 8-bit Y'CbCr in three planes,
+// chroma halved at most once each way; none for any other format.
+std::optional<YuvRowsLayout> directYuvLayout(AVPixelFormat format, bool fullRange) {
+    const AVPixFmtDescriptor* layout = av_pix_fmt_desc_get(format);
+    constexpr std::uint64_t notYuv = AV_PIX_FMT_FLAG_RGB | AV_PIX_FMT_FLAG_ALPHA | AV_PIX_FMT_FLAG_PAL |
+                                     AV_PIX_FMT_FLAG_BE | AV_PIX_FMT_FLAG_HWACCEL | AV_PIX_FMT_FLAG_BITSTREAM |
+                                     AV_PIX_FMT_FLAG_FLOAT;
+    if (!layout || layout->nb_components != 3 || (layout->flags & notYuv) || layout->log2_chroma_w > 1 ||
+        layout->log2_chroma_h > 1) {
+        return std::nullopt;
+    }
+    for (int c = 0; c < 3; ++c) {
+        const AVComponentDescriptor& component = layout->comp[c];
+        if (component.plane != c || component.step != 1 || component.offset != 0 || component.shift != 0 ||
+            component.depth != 8) {
+            return std::nullopt;
+        }
+    }
+    return YuvRowsLayout{layout->log2_chroma_w, layout->log2_chroma_h, fullRange};
+}
+
 } // namespace
 
 CompressionSession::~CompressionSession() {
@@ -162,6 +183,10 @@ int CompressionSession::setUpScaler(AVPixelFormat encoderFormat) {
     const int width = _context->width;
     const int height = _context->height;
     const AVPixelFormat target = withoutJpegRange(encoderFormat);
+    if (const auto layout = directYuvLayout(target, isJpegRangeFormat(encoderFormat))) {
+        _directYuv = *layout;
+        return 0;
+    }
     // The converters read the pixel after a row's last one when they halve the chroma
     // across, and the section's rows have none of their own; at odd widths the frame goes
     // through a copy whose rows end in a zero pixel. So does a frame without alpha bound for
@@ -244,6 +269,21 @@ int CompressionSession::convert(const SectionFrame& frame) {
         return result;
     }
 
+    if (_directYuv) {
+        convertBottomUpRgbToYuv(frame.pixels, frame.width, frame.height, frame.bytesPerPixel, *_directYuv,
+                                YuvPlanes{{picture.data[0], picture.data[1], picture.data[2]},
+                                          {picture.linesize[0], picture.linesize[1], picture.linesize[2]}});
+    } else if ((result = scale(frame, picture)) < 0) {
+        return result;
+    }
+    picture.format = _context->pix_fmt;
+    picture.quality = _context->global_quality;
+    picture.color_range = _context->color_range;
+    return 0;
+}
+
+int CompressionSession::scale(const SectionFrame& frame, AVFrame& picture) {
+    int result = 0;
     const std::size_t rowBytes = std::size_t(frame.width) * frame.bytesPerPixel;
     const std::uint8_t* topRow = frame.pixels + (frame.height - 1) * rowBytes;
     AVFrame& source = *_source;
@@ -278,13 +318,7 @@ int CompressionSession::convert(const SectionFrame& frame) {
         result = sws_scale_frame(_scale.get(), &picture, &source);
     }
     av_frame_unref(&source);
-    if (result < 0) {
-        return result;
-    }
-    picture.format = _context->pix_fmt;
-    picture.quality = _context->global_quality;
-    picture.color_range = _context->color_range;
-    return 0;
+    return std::min(0, result);
 }
 
 int CompressionSession::completeFrames() {

@@ -13,10 +13,12 @@
 #include "backgroundWorker.h"
 #include "movieWriter.h"
 #include "movieWriterQuality.h"
+#include "movieWriterYuvRows.h"
 
 #include <array>
 #include <deque>
 #include <memory>
+#include <optional>
 #include <vector>
 
 extern "C" {
@@ -51,8 +53,10 @@ private:
     // The pool of pictures in the encoder's format, and the scaler that fills them.
     int setUpPictures(AVPixelFormat encoded);
     int setUpScaler(AVPixelFormat encoderFormat);
-    // On the caller's thread: the section's frame into the picture the caller fills next.
+    // On the caller's thread: the section's frame into the picture the caller fills next,
+    // directly or through libswscale.
     int convert(const SectionFrame& frame);
+    int scale(const SectionFrame& frame, AVFrame& picture);
 
     // On the encoding thread.
     int encode(int picture, std::int64_t displayTime, std::int64_t displayDuration);
@@ -81,6 +85,9 @@ private:
     };
 
     std::unique_ptr<AVCodecContext, ContextFree> _context;
+    // The encoder's format is converted to directly when it is plain 8-bit planar Y'CbCr;
+    // any other through the scaler.
+    std::optional<YuvRowsLayout> _directYuv;
     std::unique_ptr<SwsContext, ScaleFree> _scale;
     int _bytesPerPixel = 4;
     // The scaler's source: the section itself, read bottom row first, or (see setUpScaler)

@@ -1,0 +1,33 @@
+// SPDX-License-Identifier: Apache-2.0
+#pragma once
+// The section's frame (RGB or RGBA, bottom row first) straight into 8-bit planar Y'CbCr,
+// BT.601 as libswscale assumes, video or full range, chroma at 4:4:4, 4:2:2, 4:4:0 or 4:2:0.
+// Most encoders take one of these layouts, and this one pass costs a quarter of libswscale's
+// general path, which a fast encoder such as mjpeg would otherwise wait on.
+//
+// A chroma sample is the mean of the pixels it covers (at a right or bottom edge of odd
+// size, of those there are), as libjpeg subsamples; libswscale weighs rows bicubically
+// instead, so on busy pictures the two differ by a few levels of chroma. Alpha is dropped.
+
+#include <cstddef>
+#include <cstdint>
+
+namespace bridge::media {
+
+struct YuvRowsLayout {
+    // 1 where two pixels share a chroma sample across (4:2:x) or down (4:2:0, 4:4:0).
+    int chromaShiftX = 0;
+    int chromaShiftY = 0;
+    bool fullRange = false;
+};
+
+struct YuvPlanes {
+    std::uint8_t* data[3];
+    std::ptrdiff_t stride[3];
+};
+
+// width × height pixels of bytesPerPixel (3 or 4) each, rows packed, the bottom row first.
+void convertBottomUpRgbToYuv(const std::uint8_t* pixels, int width, int height, int bytesPerPixel,
+                             const YuvRowsLayout& layout, const YuvPlanes& planes);
+
+} // namespace bridge::media
