@@ -7,8 +7,8 @@
 # same pictures already in the encoder's pixel format from a file. The sides run in turn,
 # A B C, B C A, ..., ROUNDS times (at least 3), so that the load of a shared machine falls
 # on all alike; printed are the medians, the medians of the per-round ratios, the peak
-# memory and processor time of each side and the output sizes (the same encoder at the
-# same setting must give sizes within 1 %), and the load average.
+# memory and processor time of each side, the output sizes and the quality of both outputs
+# against the source (PSNR), and the load average.
 set -euo pipefail
 bench=${KR_BENCH_BIN_DIR:?}/moviehostWriteBench
 rounds=${KR_WRITE_BENCH_ROUNDS:-3}
@@ -21,6 +21,13 @@ cases=(
     "mjpeg 120 50 -c:v mjpeg -q:v 3 -pix_fmt yuvj420p"
     "prores_ks 48 60 -c:v prores_ks -profile:v 3 -pix_fmt yuv422p10le"
 )
+
+# PSNR in dB of a movie's pictures against the raw RGBA source, averaged over frames and channels.
+psnr() {
+    ffmpeg -nostdin -v info -i "$1" -f rawvideo -pix_fmt rgba -s 1920x1080 -r 24 -i "$2" \
+        -lavfi '[0:v]format=rgba[a];[1:v]format=rgba[b];[a][b]psnr' -f null - 2>&1 |
+        sed -nE 's/.*PSNR .* average:([0-9.]+|inf) .*/\1/p'
+}
 
 median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
@@ -85,6 +92,8 @@ for entry in "${cases[@]}"; do
     printf '%-10s   rounds: moviehost %s   ffmpeg %s   encoder alone %s   sizes: moviehost %s bytes, ffmpeg %s bytes (%s %%)\n' \
         "$codec" "${ours[*]}" "${theirs[*]}" "${limits[*]}" "$ourSize" "$theirSize" \
         "$(awk -v a="$ourSize" -v b="$theirSize" 'BEGIN { printf "%+.2f", (a - b) * 100 / b }')"
+    printf '%-10s   quality against the source (PSNR): moviehost %s dB, ffmpeg %s dB\n' "$codec" \
+        "$(psnr "$work/moviehost.mov" "$work/raw")" "$(psnr "$work/ffmpeg.mov" "$work/raw")"
     rm -f "$work/raw" "$work/raw.$encoded"
 done
 echo "load average after measuring: $(cut -d' ' -f1-3 /proc/loadavg) on $(nproc) cores"
