@@ -3,6 +3,7 @@
 
 #include "media/movieWriter.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -147,20 +148,38 @@ bool PosixChannelPlatform::waitForRequest() {
 }
 
 std::size_t PosixChannelPlatform::bytesInPipe() {
-    int available = 0;
-    if (ioctl(_socket, FIONREAD, &available) != 0 || available < 0) {
-        return 0;
+    if (_pendingBegin == _pendingEnd) {
+        _pendingBegin = _pendingEnd = 0;
     }
-    return static_cast<std::size_t>(available);
+    ssize_t got = 0;
+    do {
+        got = recv(_socket, _pending.data() + _pendingEnd, _pending.size() - _pendingEnd, MSG_DONTWAIT);
+    } while (got < 0 && errno == EINTR);
+    if (got > 0) {
+        _pendingEnd += static_cast<std::size_t>(got);
+    }
+    std::size_t held = _pendingEnd - _pendingBegin;
+    int beyond = 0;
+    if (_pendingEnd == _pending.size() && ioctl(_socket, FIONREAD, &beyond) == 0 && beyond > 0) {
+        held += static_cast<std::size_t>(beyond);
+    }
+    return held;
 }
 
 bool PosixChannelPlatform::readPipe(void* buffer, std::size_t size, std::size_t& bytesRead) {
-    const ssize_t got = recv(_socket, buffer, size, MSG_WAITALL);
+    const std::size_t taken = std::min(size, _pendingEnd - _pendingBegin);
+    std::memcpy(buffer, _pending.data() + _pendingBegin, taken);
+    _pendingBegin += taken;
+    bytesRead = taken;
+    if (taken == size) {
+        return true;
+    }
+    const ssize_t got = recv(_socket, static_cast<std::uint8_t*>(buffer) + taken, size - taken, MSG_WAITALL);
     if (got < 0) {
         bytesRead = 0;
         return fail();
     }
-    bytesRead = static_cast<std::size_t>(got);
+    bytesRead += static_cast<std::size_t>(got);
     return true;
 }
 

@@ -6,6 +6,7 @@
 
 #include "channelPlatform.h"
 
+#include <array>
 #include <atomic>
 #include <semaphore.h>
 #include <thread>
@@ -48,6 +49,12 @@ private:
     void stopHostWatch();
 
     int _socket = -1;
+    // Bytes taken from the socket by bytesInPipe and not yet by readPipe: one non-blocking
+    // read stands for both the count and the read of a record, a system call less on every
+    // control word. Records are far shorter than this; more is counted, not held.
+    std::array<std::uint8_t, 4096> _pending{};
+    std::size_t _pendingBegin = 0;
+    std::size_t _pendingEnd = 0;
     int _stopWatch = -1;
     std::atomic<bool> _hostGone{false};
     std::thread _watcher;
