@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <unistd.h>
 
 extern "C" {
@@ -140,9 +141,9 @@ TEST_F(MovieWriterTest, StoresPixelsExactlyWithALosslessCodec) {
 
 // The encoder is handed the section's picture converted to its format, read here from
 // encoders that store their pictures as given: even and odd sizes, with and without alpha.
-// Plain 8-bit Y'CbCr is what convertBottomUpRgbToYuv makes of the section (its own tests
-// hold it to the BT.601 formulas); any other format is what libswscale makes of the same
-// picture laid out top row first as BGRA (BGR0 without alpha) with zero bytes after each row.
+// Planar Y'CbCr is what convertBottomUpRgbToYuv makes of the section (its own tests hold it
+// to the BT.601 formulas); any other format is what libswscale makes of the same picture
+// laid out top row first as BGRA (BGR0 without alpha) with zero bytes after each row.
 TEST_F(MovieWriterTest, HandsTheEncoderTheSectionsPictureAtEveryWidth) {
     struct Row {
         const char* encoder;
@@ -150,10 +151,18 @@ TEST_F(MovieWriterTest, HandsTheEncoderTheSectionsPictureAtEveryWidth) {
         int width;
         int height;
         int bytesPerPixel;
+        // How the session converts: itself, to this layout, or through libswscale.
+        std::optional<YuvRowsLayout> direct;
     };
-    for (const Row& row : {Row{"yuv4", AV_PIX_FMT_YUV420P, 48, 16, 4}, Row{"yuv4", AV_PIX_FMT_YUV420P, 47, 15, 3},
-                           Row{"yuv4", AV_PIX_FMT_YUV420P, 638, 6, 3}, Row{"yuv4", AV_PIX_FMT_YUV420P, 1919, 3, 4},
-                           Row{"v308", AV_PIX_FMT_YUV444P, 46, 9, 3}, Row{"v410", AV_PIX_FMT_YUV444P10LE, 64, 5, 4}}) {
+    const YuvRowsLayout yuv420{1, 1, false};
+    const YuvRowsLayout yuv444{0, 0, false};
+    const YuvRowsLayout yuv444Deep{0, 0, false, 10};
+    for (const Row& row :
+         {Row{"yuv4", AV_PIX_FMT_YUV420P, 48, 16, 4, yuv420}, Row{"yuv4", AV_PIX_FMT_YUV420P, 47, 15, 3, yuv420},
+          Row{"yuv4", AV_PIX_FMT_YUV420P, 638, 6, 3, yuv420}, Row{"yuv4", AV_PIX_FMT_YUV420P, 1919, 3, 4, yuv420},
+          Row{"v308", AV_PIX_FMT_YUV444P, 46, 9, 3, yuv444}, Row{"v410", AV_PIX_FMT_YUV444P10LE, 64, 5, 4, yuv444Deep},
+          Row{"v408", AV_PIX_FMT_YUVA444P, 47, 5, 3, std::nullopt},
+          Row{"v408", AV_PIX_FMT_YUVA444P, 64, 4, 4, std::nullopt}}) {
         SCOPED_TRACE(std::string(row.encoder) + " " + std::to_string(row.width) + "x" + std::to_string(row.height) +
                      " " + std::to_string(row.bytesPerPixel));
         const int width = row.width;
@@ -178,13 +187,14 @@ TEST_F(MovieWriterTest, HandsTheEncoderTheSectionsPictureAtEveryWidth) {
         ASSERT_EQ(writer->writeMovieResource(), 0);
 
         std::vector<std::uint8_t> planes(std::size_t(av_image_get_buffer_size(row.format, width, height, 1)));
-        if (row.format != AV_PIX_FMT_YUV444P10LE) {
-            const int shift = row.format == AV_PIX_FMT_YUV420P ? 1 : 0;
+        if (row.direct) {
+            const int shift = row.direct->chromaShiftX;
+            const int sampleBytes = row.direct->bitDepth > 8 ? 2 : 1;
             const std::ptrdiff_t chromaWidth = -(-width >> shift);
-            std::uint8_t* u = planes.data() + std::size_t(width) * height;
-            convertBottomUpRgbToYuv(
-                section.data(), width, height, row.bytesPerPixel, {shift, shift, false},
-                {{planes.data(), u, u + chromaWidth * -(-height >> shift)}, {width, chromaWidth, chromaWidth}});
+            std::uint8_t* u = planes.data() + std::size_t(width) * height * sampleBytes;
+            convertBottomUpRgbToYuv(section.data(), width, height, row.bytesPerPixel, *row.direct,
+                                    {{planes.data(), u, u + chromaWidth * -(-height >> shift) * sampleBytes},
+                                     {width * sampleBytes, chromaWidth * sampleBytes, chromaWidth * sampleBytes}});
         } else {
             AVFrame* bgra = av_frame_alloc();
             bgra->format = row.bytesPerPixel == 4 ? AV_PIX_FMT_BGRA : AV_PIX_FMT_BGR0;

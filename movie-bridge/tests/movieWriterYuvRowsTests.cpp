@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
 // The section-to-Y'CbCr conversion against the BT.601 formulas in floating point, over
-// every chroma layout, both ranges, both pixel sizes and sizes odd and even.
+// every chroma layout, both ranges, 8 and 10 bits, both pixel sizes and sizes odd and even.
 
 #include "media/movieWriterYuvRows.h"
 
@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 namespace bridge::media {
@@ -44,7 +45,8 @@ TEST(YuvRows, MatchTheBt601FormulasOverTheAveragedPixelsAndWriteNothingOutsideTh
                 SCOPED_TRACE(std::to_string(size.width) + "x" + std::to_string(size.height) + " from " +
                              std::to_string(bytesPerPixel) + "-byte pixels, chroma halved " +
                              std::to_string(layout.chromaShiftX) + " across " + std::to_string(layout.chromaShiftY) +
-                             " down, full range " + std::to_string(layout.fullRange));
+                             " down, full range " + std::to_string(layout.fullRange) + ", " +
+                             std::to_string(layout.bitDepth) + " bits");
                 const int width = size.width;
                 const int height = size.height;
                 // Noise, with the extremes in the first pixels.
@@ -63,7 +65,9 @@ TEST(YuvRows, MatchTheBt601FormulasOverTheAveragedPixelsAndWriteNothingOutsideTh
                 const int chromaWidth = (width + layout.chromaShiftX) >> layout.chromaShiftX;
                 const int chromaHeight = (height + layout.chromaShiftY) >> layout.chromaShiftY;
                 // Strides wider than the rows, filled with a guard byte.
-                const std::ptrdiff_t strides[] = {width + 5, chromaWidth + 3, chromaWidth + 3};
+                const int sampleBytes = layout.bitDepth > 8 ? 2 : 1;
+                const std::ptrdiff_t strides[] = {(width + 5) * sampleBytes, (chromaWidth + 3) * sampleBytes,
+                                                  (chromaWidth + 3) * sampleBytes};
                 const int heights[] = {height, chromaHeight, chromaHeight};
                 std::vector<std::uint8_t> planes[3];
                 for (int p = 0; p < 3; ++p) {
@@ -82,10 +86,16 @@ TEST(YuvRows, MatchTheBt601FormulasOverTheAveragedPixelsAndWriteNothingOutsideTh
                 for (int p = 0; p < 3; ++p) {
                     const int planeWidth = p == 0 ? width : chromaWidth;
                     for (int y = 0; y < heights[p]; ++y) {
-                        for (int x = 0; x < strides[p]; ++x) {
-                            const int got = planes[p][std::size_t(y) * strides[p] + x];
+                        for (int x = 0; x < strides[p] / sampleBytes; ++x) {
+                            const std::uint8_t* sample = &planes[p][std::size_t(y) * strides[p] + x * sampleBytes];
+                            int got = sample[0];
+                            if (sampleBytes == 2) {
+                                std::uint16_t wide = 0;
+                                std::memcpy(&wide, sample, 2);
+                                got = wide;
+                            }
                             if (x >= planeWidth) {
-                                guardsTouched += got != 0xA5;
+                                guardsTouched += sample[0] != 0xA5 || sample[sampleBytes - 1] != 0xA5;
                                 continue;
                             }
                             const int shiftX = p == 0 ? 0 : layout.chromaShiftX;
@@ -116,7 +126,8 @@ TEST(YuvRows, MatchTheBt601FormulasOverTheAveragedPixelsAndWriteNothingOutsideTh
                 // Black, white and grey exactly: no drift of the neutral axis, the range's ends reached.
                 const int black = layout.fullRange ? 0 : 16;
                 const int white = layout.fullRange ? 255 : 235;
-                if (layout.chromaShiftX == 0 && layout.chromaShiftY == 0 && width * height >= 2) {
+                if (layout.chromaShiftX == 0 && layout.chromaShiftY == 0 && layout.bitDepth == 8 &&
+                    width * height >= 2) {
                     const std::size_t bottom = std::size_t(height - 1) * strides[0];
                     EXPECT_EQ(planes[0][bottom], black);
                     EXPECT_EQ(planes[0][bottom + 1], white);

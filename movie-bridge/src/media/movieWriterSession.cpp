@@ -6,6 +6,7 @@
 #include "pixelFormatRange.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 
 extern "C" {
@@ -49,25 +50,31 @@ const AVCodec* videoEncoderNamed(const std::string& encoderName) {
     return encoder;
 }
 
-// The layout convertBottomUpRgbToYuv writes for that format: 8-bit Y'CbCr in three planes,
-// chroma halved at most once each way; none for any other format.
+// The layout convertBottomUpRgbToYuv writes for that format: Y'CbCr in three planes of
+// one sample per pixel, 8-bit or deeper in the machine's byte order, chroma halved at most
+// once each way; none for any other format.
 std::optional<YuvRowsLayout> directYuvLayout(AVPixelFormat format, bool fullRange) {
     const AVPixFmtDescriptor* layout = av_pix_fmt_desc_get(format);
     constexpr std::uint64_t notYuv = AV_PIX_FMT_FLAG_RGB | AV_PIX_FMT_FLAG_ALPHA | AV_PIX_FMT_FLAG_PAL |
-                                     AV_PIX_FMT_FLAG_BE | AV_PIX_FMT_FLAG_HWACCEL | AV_PIX_FMT_FLAG_BITSTREAM |
-                                     AV_PIX_FMT_FLAG_FLOAT;
+                                     AV_PIX_FMT_FLAG_HWACCEL | AV_PIX_FMT_FLAG_BITSTREAM | AV_PIX_FMT_FLAG_FLOAT;
     if (!layout || layout->nb_components != 3 || (layout->flags & notYuv) || layout->log2_chroma_w > 1 ||
         layout->log2_chroma_h > 1) {
         return std::nullopt;
     }
+    const int depth = layout->comp[0].depth;
+    const bool bigEndian = (layout->flags & AV_PIX_FMT_FLAG_BE) != 0;
+    if (depth < 8 || depth > 16 ||
+        (depth > 8 && (fullRange || bigEndian != (std::endian::native == std::endian::big)))) {
+        return std::nullopt;
+    }
     for (int c = 0; c < 3; ++c) {
         const AVComponentDescriptor& component = layout->comp[c];
-        if (component.plane != c || component.step != 1 || component.offset != 0 || component.shift != 0 ||
-            component.depth != 8) {
+        if (component.plane != c || component.step != (depth > 8 ? 2 : 1) || component.offset != 0 ||
+            component.shift != 0 || component.depth != depth) {
             return std::nullopt;
         }
     }
-    return YuvRowsLayout{layout->log2_chroma_w, layout->log2_chroma_h, fullRange};
+    return YuvRowsLayout{layout->log2_chroma_w, layout->log2_chroma_h, fullRange, depth};
 }
 
 } // namespace

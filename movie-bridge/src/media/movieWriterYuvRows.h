@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: Apache-2.0
 #pragma once
-// The section's frame (RGB or RGBA, bottom row first) straight into 8-bit planar Y'CbCr,
-// BT.601 as libswscale assumes, video or full range, chroma at 4:4:4, 4:2:2, 4:4:0 or 4:2:0.
-// Most encoders take one of these layouts, and this one pass costs a quarter of libswscale's
-// general path, which a fast encoder such as mjpeg would otherwise wait on.
+// The section's frame (RGB or RGBA, bottom row first) straight into planar Y'CbCr, BT.601
+// as libswscale assumes: 8-bit video or full range, or deeper video range (10-bit for
+// ProRes and DNxHR), chroma at 4:4:4, 4:2:2, 4:4:0 or 4:2:0. Most encoders take one of
+// these layouts, and this one pass costs a quarter of libswscale's general path, which a
+// fast encoder such as mjpeg would otherwise wait on.
 //
 // A chroma sample is the mean of the pixels it covers (at a right or bottom edge of odd
 // size, of those there are), as libjpeg subsamples; libswscale weighs rows bicubically
@@ -18,7 +19,10 @@ struct YuvRowsLayout {
     // 1 where two pixels share a chroma sample across (4:2:x) or down (4:2:0, 4:4:0).
     int chromaShiftX = 0;
     int chromaShiftY = 0;
+    // Full range only at 8 bits, the one depth FFmpeg gives full-range formats.
     bool fullRange = false;
+    // 8 to 16; deeper samples take two bytes each, in the machine's order.
+    int bitDepth = 8;
 };
 
 struct YuvPlanes {
