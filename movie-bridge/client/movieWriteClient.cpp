@@ -1,11 +1,15 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "movieWriteClient.h"
 
+#include "outputLinkName.h"
+
 #include <algorithm>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <sstream>
+#include <unistd.h>
 
 namespace bridge::client {
 
@@ -55,6 +59,9 @@ template <typename Step> void MovieWriteClient::step(const char* what, Step&& ru
 }
 
 void MovieWriteClient::failWithExitCode(const char* what) {
+    // A moviehost killed while putting the movie in place leaves a second name for it.
+    char resolved[PATH_MAX];
+    unlink(outputLinkName(realpath(_moviePath.c_str(), resolved) ? resolved : _moviePath).c_str());
     const int code = _job.waitForExit();
     const std::string text = failureText(_moviePath);
     throw BridgeError("moviehost failed to write '" + _moviePath + "' (" + what + ") with exit code " +
@@ -134,7 +141,9 @@ void MovieWriteClient::finish() {
         finishVideo();
     }
     step("end of movie", [&] { _job.sendControlWord(endMarker); });
-    if (_job.waitForExit() != 0) {
+    int code = 0;
+    step("movie resource", [&] { code = _job.waitForExit(); });
+    if (code != 0) {
         failWithExitCode("movie resource");
     }
 }

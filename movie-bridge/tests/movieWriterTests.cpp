@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "media/movieWriter.h"
 #include "media/movieWriterYuvRows.h"
+#include "outputLinkName.h"
 #include "writeModeRules.h"
 #include "writtenMovieProbe.h"
 
@@ -316,7 +317,8 @@ TEST_F(MovieWriterTest, LeavesNoStagingFileBehindWhetherItFinishesOrNot) {
 
 // Until the movie resource is written the path holds the empty file made at the start and
 // nothing else is in the folder; then the whole movie replaces it in one step, keeping the
-// file's permissions, and through a link the file the link names.
+// file's permissions, and through a link the file the link names. The second name a
+// writer killed in that step left is taken over.
 TEST_F(MovieWriterTest, TheMovieTakesThePathWholeOnlyAtTheEnd) {
     namespace fs = std::filesystem;
     const fs::path target = directory / "target.mov";
@@ -330,6 +332,7 @@ TEST_F(MovieWriterTest, TheMovieTakesThePathWholeOnlyAtTheEnd) {
         writeVideo(*writer, "mjpeg", 3);
         EXPECT_EQ(fs::file_size(output), 0u) << output;
         EXPECT_EQ(std::distance(fs::directory_iterator(directory), {}), 3);
+        std::ofstream(outputLinkName(fs::canonical(output).string())) << "left by a killed writer";
         ASSERT_EQ(writer->writeMovieResource(), 0);
         EXPECT_EQ(probeMovie(output.string()).tracks.at(0).pts.size(), 3u);
         writer.reset();

@@ -3,11 +3,8 @@
 
 #include <cerrno>
 #include <climits>
-#include <cstdio>
 #include <cstdlib>
-#include <ctime>
 #include <fcntl.h>
-#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -27,26 +24,7 @@ bool refusesNamelessFiles(int error) {
     return error == EOPNOTSUPP || error == EISDIR || error == EINVAL;
 }
 
-// A short hidden name in directory that nothing else is likely to use.
-std::string hiddenName(const std::string& directory) {
-    unsigned long long random = 0;
-    if (getrandom(&random, sizeof random, 0) != sizeof random) {
-        random = static_cast<unsigned long long>(getpid()) << 32 ^ static_cast<unsigned long long>(std::time(nullptr));
-    }
-    char name[24];
-    std::snprintf(name, sizeof name, "/.mh%016llx", random);
-    return directory + name;
-}
-
 } // namespace
-
-std::string directoryOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    if (slash == std::string::npos) {
-        return ".";
-    }
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
 
 int openNamelessFile(const std::string& directory) {
     const int fd = ::open(directory.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
@@ -105,16 +83,14 @@ int UnnamedOutputFile::publish() {
     std::string source = _path;
     if (!_named) {
         // A name of its own first (a link cannot replace a file), then the rename, which
-        // replaces the output in one step. Only between these two calls does a second
-        // name exist.
-        for (int attempt = 0;; ++attempt) {
-            source = hiddenName(directoryOf(_outputPath));
-            if (linkat(AT_FDCWD, _path.c_str(), AT_FDCWD, source.c_str(), AT_SYMLINK_FOLLOW) == 0) {
-                break;
-            }
-            if (errno != EEXIST || attempt == 8) {
-                return lastError();
-            }
+        // replaces the output in one step. Only between these two calls does a second name
+        // exist; one already there is what a writer killed between them left.
+        source = outputLinkName(_outputPath);
+        const auto link = [&] {
+            return linkat(AT_FDCWD, _path.c_str(), AT_FDCWD, source.c_str(), AT_SYMLINK_FOLLOW) == 0;
+        };
+        if (!link() && (errno != EEXIST || unlink(source.c_str()) != 0 || !link())) {
+            return lastError();
         }
     }
     if (::rename(source.c_str(), _outputPath.c_str()) != 0) {

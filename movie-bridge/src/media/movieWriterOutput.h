@@ -3,15 +3,15 @@
 // Files of a movie being written that must never be seen half done. The movie is written
 // into a file without a name in the output's folder and takes the output's name in one
 // step at the end, so that whatever ends the process, the output path holds the empty
-// file made at the start, the complete movie, or the failure text, and no other file is
-// left in the folder.
+// file made at the start, the complete movie, or the failure text. No other file is left
+// in the folder, but for the link a process killed in the last step leaves, under the name
+// outputLinkName gives, for its host to remove.
+
+#include "outputLinkName.h"
 
 #include <string>
 
 namespace bridge::media {
-
-// The folder part of a path: "." for a bare name, "/" for a file at the root.
-std::string directoryOf(const std::string& path);
 
 // A file without a name in directory (O_TMPFILE). File systems without O_TMPFILE get a
 // short-lived short name instead, removed at once. The descriptor, or -1 with errno set.
