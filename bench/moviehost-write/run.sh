@@ -11,7 +11,7 @@
 # against the source (PSNR), and the load average.
 set -euo pipefail
 bench=${KR_BENCH_BIN_DIR:?}/moviehostWriteBench
-rounds=${KR_WRITE_BENCH_ROUNDS:-3}
+rounds=${KR_WRITE_BENCH_ROUNDS:-5}
 ((rounds >= 3)) || rounds=3
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

@@ -3,8 +3,8 @@
 // The section's frame (RGB or RGBA, bottom row first) straight into planar Y'CbCr, BT.601
 // as libswscale assumes: 8-bit video or full range, or deeper video range (10-bit for
 // ProRes and DNxHR), chroma at 4:4:4, 4:2:2, 4:4:0 or 4:2:0. Most encoders take one of
-// these layouts, and this one pass costs a quarter of libswscale's general path, which a
-// fast encoder such as mjpeg would otherwise wait on.
+// these layouts, and this one pass costs a sixth of libswscale's general path (a quarter
+// without AVX2), which a fast encoder such as mjpeg would otherwise wait on.
 //
 // A chroma sample is the mean of the pixels it covers (at a right or bottom edge of odd
 // size, of those there are), as libjpeg subsamples; libswscale weighs rows bicubically
