@@ -119,9 +119,10 @@ void convertSamples(const std::uint8_t* pixels, int width, int height, int bytes
 }
 
 // The loops run twice as fast vectorized for AVX2; the copy for other processors is chosen
-// when the program loads. flatten keeps the whole conversion inside each copy (clang refuses
-// it beside target_clones, so its builds, the fuzzers', take the baseline alone).
-#if defined(__x86_64__) && !defined(__clang__)
+// when the program loads. flatten keeps the whole conversion inside each copy. Clang refuses
+// flatten beside target_clones, and ThreadSanitizer instruments the chooser, which runs
+// before its runtime is up: those builds (the fuzzers', the tsan preset) take the baseline.
+#if defined(__x86_64__) && !defined(__clang__) && !defined(__SANITIZE_THREAD__)
 #define KR_VECTOR_CLONES __attribute__((target_clones("avx2", "default"), flatten))
 #else
 #define KR_VECTOR_CLONES
