@@ -71,6 +71,7 @@ public:
         waitpid(_echo, nullptr, 0);
         close(_socket);
     }
+    pid_t pid() const { return _echo; }
     void roundTrip() {
         const auto word = encodeControlWord(0);
         send(_socket, word.data(), word.size(), 0);
@@ -107,6 +108,8 @@ int main(int argc, char** argv) {
         const std::string jobFile = "/tmp/moviehost-latency-" + std::to_string(getpid()) + ".txt";
         std::vector<Nanoseconds> bridgeSamples;
         std::vector<Nanoseconds> bareSamples;
+        double moviehostPeak = 0;
+        double echoPeak = 0;
         {
             BridgeJob job("q", jobFile, BridgeJobOptions{argv[1], std::chrono::seconds(30)});
             job.receive<CodecListReply::size>();
@@ -124,6 +127,8 @@ int main(int argc, char** argv) {
                 bare.roundTrip();
                 bareSamples.push_back(Clock::now() - start);
             }
+            moviehostPeak = peakResidentMebibytes(job.process().pid());
+            echoPeak = peakResidentMebibytes(bare.pid());
             job.sendControlWord(endMarker);
             if (const int code = job.waitForExit(); code != 0) {
                 std::fprintf(stderr, "moviehost ended with exit code %d\n", code);
@@ -136,6 +141,7 @@ int main(int argc, char** argv) {
         std::printf("  through moviehost (mode q):       %8.2f us\n", bridge);
         std::printf("  bare socket + semaphore echo:     %8.2f us\n", bare);
         std::printf("  ratio moviehost / bare:           %8.2f\n", bridge / bare);
+        std::printf("  peak memory, moviehost / echo:    %8.1f / %.1f MiB\n", moviehostPeak, echoPeak);
         if (argc > 3 && std::string(argv[3]) == "trips") {
             return 0;
         }

@@ -11,9 +11,10 @@ turns=${TURNS:-5}
 ((turns >= 3)) || turns=3
 ratios=()
 for ((turn = 1; turn <= turns; ++turn)); do
-    read -r ours bare ratio < <("$KR_BENCH_BIN_DIR/moviehostLatency" "$KR_BIN_DIR/moviehost" "${ROUNDS:-3000}" trips |
-        awk '/through moviehost/ {o = $(NF-1)} /bare socket/ {b = $(NF-1)} /ratio/ {r = $NF} END {print o, b, r}')
-    echo "turn $turn: moviehost $ours us, bare echo $bare us, ratio $ratio (load $(cut -d' ' -f1 /proc/loadavg))"
+    read -r ours bare ratio peaks < <("$KR_BENCH_BIN_DIR/moviehostLatency" "$KR_BIN_DIR/moviehost" "${ROUNDS:-3000}" trips |
+        awk '/through moviehost/ {o = $(NF-1)} /bare socket/ {b = $(NF-1)} /ratio/ {r = $NF}
+             /peak memory/ {p = $(NF-3) " / " $(NF-1) " MiB"} END {print o, b, r, p}')
+    echo "turn $turn: moviehost $ours us, bare echo $bare us, ratio $ratio, peak memory moviehost / echo $peaks (load $(cut -d' ' -f1 /proc/loadavg))"
     ratios+=("$ratio")
 done
 echo "control word round trip: median ratio moviehost / bare echo over $turns turns: $(printf '%s\n' "${ratios[@]}" |

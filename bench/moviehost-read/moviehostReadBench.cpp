@@ -16,7 +16,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <random>
 #include <string>
 #include <sys/resource.h>
@@ -38,17 +37,6 @@ std::uint64_t touch(const std::uint8_t* pixels, std::size_t size) {
 
 double secondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-double peakMiB(pid_t pid) {
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmHWM:", 0) == 0) {
-            return std::stod(line.substr(6)) / 1024.0;
-        }
-    }
-    return 0;
 }
 
 std::vector<std::int32_t> requestsFor(const std::string& order, std::int32_t count, int randomRequests) {
@@ -87,7 +75,7 @@ int readThroughMoviehost(const std::string& movie, const std::string& order, int
         }
     }
     const double seconds = secondsSince(start);
-    const double peak = peakMiB(client.moviehostPid());
+    const double peak = bridge::client::peakResidentMebibytes(client.moviehostPid());
     if (const int code = client.close(); code != 0) {
         std::fprintf(stderr, "moviehost ended with exit code %d\n", code);
         return 1;

@@ -8,8 +8,10 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <fstream>
 #include <poll.h>
 #include <spawn.h>
+#include <string>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -177,6 +179,16 @@ const std::string& ChildProcess::standardOutput() {
 const std::string& ChildProcess::standardError() {
     drainOutput();
     return _stderr;
+}
+
+double peakResidentMebibytes(pid_t pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("VmHWM:", 0) == 0) {
+            return std::stod(line.substr(6)) / 1024.0;
+        }
+    }
+    return 0;
 }
 
 } // namespace bridge::client

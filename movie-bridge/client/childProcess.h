@@ -53,4 +53,7 @@ private:
     std::string _stderr;
 };
 
+// The peak resident memory of a process (VmHWM), in MiB; 0 when it cannot be read.
+double peakResidentMebibytes(pid_t pid);
+
 } // namespace bridge::client

@@ -10,7 +10,6 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
 #include <optional>
 #include <sstream>
 #include <stdexcept>
@@ -58,17 +57,6 @@ std::optional<PlayRequest> parsePlayRequest(const std::vector<std::string>& word
         }
     }
     return request.movie.empty() ? std::nullopt : std::optional(request);
-}
-
-// The peak resident memory of a process, in MiB (VmHWM); 0 when it cannot be read.
-double peakMebibytesOf(pid_t pid) {
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    for (std::string line; std::getline(status, line);) {
-        if (line.rfind("VmHWM:", 0) == 0) {
-            return std::stod(line.substr(6)) / 1024.0;
-        }
-    }
-    return 0;
 }
 
 double ownPeakMebibytes() {
@@ -182,7 +170,7 @@ int runPlayCommand(const CommandLine& commandLine) {
             total = static_cast<std::uint32_t>(std::min<double>(total, std::ceil(*request->seconds * fps)));
         }
         const PlayCounts counts = play(movie, total, fps);
-        const double moviehostPeak = peakMebibytesOf(movie.moviehostPid());
+        const double moviehostPeak = peakResidentMebibytes(movie.moviehostPid());
         if (const int code = movie.close(); code != 0) {
             std::fprintf(stderr, "moviehost-client play: moviehost ended with exit code %d\n", code);
             return 1;

@@ -10,7 +10,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/eventfd.h>
-#include <sys/ioctl.h>
 #include <sys/mman.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -158,12 +157,7 @@ std::size_t PosixChannelPlatform::bytesInPipe() {
     if (got > 0) {
         _pendingEnd += static_cast<std::size_t>(got);
     }
-    std::size_t held = _pendingEnd - _pendingBegin;
-    int beyond = 0;
-    if (_pendingEnd == _pending.size() && ioctl(_socket, FIONREAD, &beyond) == 0 && beyond > 0) {
-        held += static_cast<std::size_t>(beyond);
-    }
-    return held;
+    return _pendingEnd - _pendingBegin;
 }
 
 bool PosixChannelPlatform::readPipe(void* buffer, std::size_t size, std::size_t& bytesRead) {

@@ -51,7 +51,8 @@ private:
     int _socket = -1;
     // Bytes taken from the socket by bytesInPipe and not yet by readPipe: one non-blocking
     // read stands for both the count and the read of a record, a system call less on every
-    // control word. Records are far shorter than this; more is counted, not held.
+    // control word. Records are far shorter than this, so a full buffer already tells that
+    // the pipe holds something other than the record expected.
     std::array<std::uint8_t, 4096> _pending{};
     std::size_t _pendingBegin = 0;
     std::size_t _pendingEnd = 0;
